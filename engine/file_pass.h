@@ -1,0 +1,92 @@
+// One DXF file to one data file: the line reader, the scan to ENTITIES, the
+// dispatch of entity names to their extractors, counters and progress.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/byte_source.h"
+#include "engine/line_reader.h"
+#include "engine/pass_host.h"
+#include "engine/record_composer.h"
+#include "settings/export_settings.h"
+
+namespace korvel {
+
+struct RunCounters {
+    std::int32_t Points = 0;
+    std::int32_t Circles = 0;
+    std::int32_t Arcs = 0;
+    std::int32_t Ellipses = 0;
+    std::int32_t Blocks = 0;
+    std::int32_t Lines = 0;
+    std::int32_t Polylines2D = 0;
+    std::int32_t Polylines3D = 0;
+    std::int32_t Splines = 0;
+    std::int32_t SingleTexts = 0;
+    std::int32_t MultilineTexts = 0;
+};
+
+inline constexpr std::string_view kOpenErrorLine =
+    "*** Error, file is used by another application ***";
+inline constexpr std::string_view kNoEntitiesWarning =
+    "*** Warning, no ENTITIES section found: the data file is empty ***";
+inline constexpr std::string_view kTruncatedWarning =
+    "*** Warning, the file ends inside an entity: the data file may be short ***";
+
+using RunReport = std::vector<std::string>;
+
+// Options of the reader that go beyond the file format itself.
+struct PassOptions {
+    // Read group codes that are not right-aligned in three columns.
+    bool alignGroupCodes = false;
+};
+
+class FilePass {
+public:
+    FilePass(ExportSettings& settings, const NameTables& names, PassHost& host, RunReport& report)
+        : settings_(settings), names_(names), host_(host), report_(report),
+          composer_(settings, names, host) {}
+
+    // One pass. Returns normally when the file is done, stopped, or could not
+    // be opened (then OpenFailed() is true and one line is in the report).
+    // Any other error is thrown after both files are closed.
+    void ConvertDxfFile(const std::filesystem::path& dxfPath,
+                        const std::filesystem::path& dataPath);
+
+    // The same over an already open source, writing to an open sink (tests,
+    // standard output). The sink is left open.
+    void ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption);
+
+    // Set by the stop command during a pump; tested before each main-loop line.
+    void RequestStop() { stopRequested_ = true; }
+    bool StopRequested() const { return stopRequested_; }
+    bool OpenFailed() const { return openFailed_; }
+    const RunCounters& Counters() const { return counters_; }
+    const RunningNumbers& Numbers() const { return numbers_; }
+
+    PassOptions options;
+
+private:
+    void StartPass(std::string_view caption);
+    void Run(ByteSource& source, FileSink& sink);
+
+    ExportSettings& settings_;
+    const NameTables& names_;
+    PassHost& host_;
+    RunReport& report_;
+    RecordComposer composer_;
+
+    bool stopRequested_ = false;
+    bool openFailed_ = false;
+    RunCounters counters_;
+    RunningNumbers numbers_;
+};
+
+// The file name part of a path: the text after the last separator.
+std::string_view FileNamePart(std::string_view path);
+
+}  // namespace korvel

@@ -1,0 +1,40 @@
+// Number conversion and the coordinate format of data files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace korvel {
+
+// A decimal number as parsed from text: value = 0.digits x 10^exponent.
+// `digits` has no leading zeros; empty means zero.
+struct DecimalText {
+    bool negative = false;
+    std::string digits;
+    std::int64_t exponent = 0;
+};
+
+// Syntax check and split: optional spaces, optional sign, digits with an
+// optional "." (at least one digit or the point), optional "E"/"e" with an
+// optional sign and optional digits, optional spaces. False for any other text.
+bool ParseDecimalText(std::string_view text, DecimalText& out);
+
+// Appends `text` written with `decimals` places after the point (at most 14
+// significant digits, halves away from zero, scientific form from 15 integer
+// digits). Throws "'<text>' is not a valid floating point value" when the
+// text is no number or lies beyond the extended range.
+void AppendCoordinate(std::string& out, std::string_view text, int decimals);
+
+// The same through an extended-precision value: the reference path, also
+// taken by AppendCoordinate for texts with more than 18 significant digits.
+void AppendCoordinateExtended(std::string& out, std::string_view text, int decimals);
+
+// Integer conversion for flags: optional leading spaces, optional sign,
+// digits, nothing else, 32-bit range. Throws "'<text>' is not a valid integer value".
+std::int32_t ParseFlagInteger(std::string_view text);
+
+// Decimal text of a 32-bit value.
+void AppendInteger(std::string& out, std::int32_t value);
+
+}  // namespace korvel

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are missing.
+set -euo pipefail
+
+packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev)
+if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
+  # shellcheck disable=SC2206
+  packages+=(${KORVEL_BOOTSTRAP_EXTRA})
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
