@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -11,7 +12,7 @@
 namespace korvel {
 
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Fills up to `capacity` bytes; returns 0 only at the end. Throws KorvelError on failure.
     virtual std::size_t Read(char* buffer, std::size_t capacity) = 0;
@@ -20,12 +21,12 @@ public:
 };
 
 class MemorySource final : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
     std::size_t Read(char* buffer, std::size_t capacity) override;
     std::uint64_t Size() const override { return bytes_.size(); }
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t offset_ = 0;
 };
@@ -33,7 +34,7 @@ private:
 // A file opened for reading. Opening fails (returns false) for a missing or
 // unreadable file and for anything that is not a regular file.
 class FileSource final : public ByteSource {
-public:
+  public:
     FileSource() = default;
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
@@ -47,8 +48,12 @@ public:
     // Device and inode, to tell whether another path names this very file.
     bool SameFileAs(const std::filesystem::path& other) const;
 
-private:
+  private:
     int fd_ = -1;
+#if !(defined(__unix__) || defined(__APPLE__))
+    std::FILE* file_ = nullptr;
+    std::filesystem::path path_;
+#endif
     std::uint64_t size_ = 0;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;
@@ -56,7 +61,7 @@ private:
 
 // A buffered output file. Every failure throws the numbered I/O error.
 class FileSink {
-public:
+  public:
     FileSink() = default;
     ~FileSink();
     FileSink(const FileSink&) = delete;
@@ -84,11 +89,14 @@ public:
     // For fault injection in tests: fail with "Disk full" once this many bytes are written.
     void SetWriteLimitForTesting(std::uint64_t limit) { limit_ = limit; }
 
-private:
+  private:
     void WriteSlow(std::string_view bytes);
     void WriteOut(const char* data, std::size_t size);
 
     int fd_ = -1;
+#if !(defined(__unix__) || defined(__APPLE__))
+    std::FILE* file_ = nullptr;
+#endif
     bool owned_ = false;
     std::string buffer_ = std::string(std::size_t(1) << 18, '\0');
     std::size_t used_ = 0;

@@ -46,9 +46,12 @@ struct PassOptions {
 };
 
 class FilePass {
-public:
+  public:
     FilePass(ExportSettings& settings, const NameTables& names, PassHost& host, RunReport& report)
-        : settings_(settings), names_(names), host_(host), report_(report),
+        : settings_(settings),
+          names_(names),
+          host_(host),
+          report_(report),
           composer_(settings, names, host) {}
 
     // One pass. Returns normally when the file is done, stopped, or could not
@@ -70,7 +73,7 @@ public:
 
     PassOptions options;
 
-private:
+  private:
     void StartPass(std::string_view caption);
     void Run(ByteSource& source, FileSink& sink);
 

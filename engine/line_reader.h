@@ -17,7 +17,7 @@
 namespace korvel {
 
 class LineReader {
-public:
+  public:
     static constexpr std::size_t kBlockSize = std::size_t(1) << 20;
 
     explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize);
@@ -40,13 +40,17 @@ public:
         return NextSlow();
     }
 
-    bool AtEnd() const { return pos_ >= end_ && exhausted_; }
+    // True when no byte is left (it may have to fetch the next block to know).
+    bool AtEnd() {
+        while (pos_ >= end_ && !exhausted_) Refill();
+        return pos_ >= end_;
+    }
 
     // Bytes taken from the source so far (what a reader with 128-byte blocks
     // would have fetched is derived from this and the consumed offset).
     std::uint64_t ConsumedBytes() const { return consumedBase_ + pos_; }
 
-private:
+  private:
     std::string_view NextSlow();
     // Moves unread bytes to the front and reads more; false when nothing new came.
     bool Refill();

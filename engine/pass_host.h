@@ -9,7 +9,7 @@
 namespace korvel {
 
 class PassHost {
-public:
+  public:
     virtual ~PassHost() = default;
 
     // Progress display: the caption once per pass, the position (0..100)
@@ -31,7 +31,7 @@ public:
 
 // A host with fixed lists and no display, for the CLI and tests to build on.
 class FixedListsHost : public PassHost {
-public:
+  public:
     FixedListsHost() = default;
     FixedListsHost(std::vector<std::string> fields, std::vector<std::string> code)
         : fields_(std::move(fields)), code_(std::move(code)) {}
@@ -49,7 +49,7 @@ public:
         ++generation_;
     }
 
-private:
+  private:
     std::vector<std::string> fields_;
     std::vector<std::string> code_;
     std::uint64_t generation_ = 0;

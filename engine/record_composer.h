@@ -24,7 +24,7 @@ struct RunningNumbers {
 };
 
 class RecordComposer {
-public:
+  public:
     RecordComposer(const ExportSettings& settings, const NameTables& names, PassHost& host)
         : settings_(settings), names_(names), host_(host) {}
 
@@ -41,7 +41,7 @@ public:
         sink.Write(line_);
     }
 
-private:
+  private:
     void RefreshLayout();
     void AppendCode(const EntityValues& values, RunningNumbers& numbers, std::string& out);
 

@@ -43,7 +43,9 @@ SettingsImage DefaultSettingsImage() {
     return s.image;
 }
 
-bool SettingsEqual(const SettingsImage& a, const SettingsImage& b) { return a == b; }
+bool SettingsEqual(const SettingsImage& a, const SettingsImage& b) {
+    return a == b;
+}
 
 void Configuration::SetDefaultSettings() {
     settings.image = DefaultSettingsImage();
@@ -184,7 +186,9 @@ constexpr NamedField kNamedFields[] = {
 
 }  // namespace
 
-std::span<const NamedField> AllNamedFields() { return kNamedFields; }
+std::span<const NamedField> AllNamedFields() {
+    return kNamedFields;
+}
 
 const NamedField* FindNamedField(std::string_view name) {
     for (const auto& f : kNamedFields)

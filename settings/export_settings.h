@@ -87,7 +87,7 @@ enum class CodeElementKind : int {
 inline constexpr int kCodeElementCount = 8;
 
 class ExportSettings {
-public:
+  public:
     SettingsImage image{};
 
     // A length byte above the capacity (possible in a loaded file) is read as
@@ -122,7 +122,7 @@ bool SettingsEqual(const SettingsImage& a, const SettingsImage& b);
 
 // The settings record with its snapshot for change detection.
 class Configuration {
-public:
+  public:
     ExportSettings settings;
     SettingsImage snapshot{};
 
@@ -158,7 +158,7 @@ public:
     // The snapshot is the caller's to take after a successful save.
     void WriteConfigurationFile(const std::filesystem::path& path);
 
-private:
+  private:
     void ReadImageFile(const std::filesystem::path& path);
 };
 

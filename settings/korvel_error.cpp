@@ -7,18 +7,28 @@ namespace korvel {
 
 std::string IoErrorText(int code) {
     switch (code) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        case 106: return "Invalid numeric input";
-        default: return "I/O error " + std::to_string(code);
+        case 2:
+            return "File not found";
+        case 3:
+            return "Invalid filename";
+        case 4:
+            return "Too many open files";
+        case 5:
+            return "File access denied";
+        case 100:
+            return "Read beyond end of file";
+        case 101:
+            return "Disk full";
+        case 106:
+            return "Invalid numeric input";
+        default:
+            return "I/O error " + std::to_string(code);
     }
 }
 
-void ThrowIoError(int code) { throw KorvelError(IoErrorText(code)); }
+void ThrowIoError(int code) {
+    throw KorvelError(IoErrorText(code));
+}
 
 int IoCodeFromErrno(int err, IoAction action) {
     switch (err) {
@@ -51,7 +61,9 @@ int IoCodeFromErrno(int err, IoAction action) {
     }
 }
 
-void ThrowIoErrorFromErrno(int err, IoAction action) { ThrowIoError(IoCodeFromErrno(err, action)); }
+void ThrowIoErrorFromErrno(int err, IoAction action) {
+    ThrowIoError(IoCodeFromErrno(err, action));
+}
 
 void ThrowInvalidFloat(std::string_view text) {
     throw KorvelError("'" + std::string(text) + "' is not a valid floating point value");
@@ -68,6 +80,8 @@ std::string WithFinalPeriod(std::string_view message) {
     return text;
 }
 
-std::string SystemErrorText(int err) { return std::strerror(err); }
+std::string SystemErrorText(int err) {
+    return std::strerror(err);
+}
 
 }  // namespace korvel

@@ -1,0 +1,569 @@
+#include "engine/file_pass.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/number_format.h"
+#include "settings/korvel_error.h"
+
+namespace korvel {
+
+namespace {
+
+// What a DXF line is, decided once per line so that every test of one
+// iteration is a cheap comparison (and stays valid after the reader has moved
+// on to read a value).
+enum class Tok : std::uint8_t {
+    Other,
+    G0,
+    G1,
+    G2,
+    G5,
+    G8,
+    G10,
+    G11,
+    G20,
+    G21,
+    G30,
+    G31,
+    G38,
+    G43,
+    G70,
+    Entities,
+    Polyline,
+    LwPolyline,
+    Point,
+    Circle,
+    Arc,
+    Ellipse,
+    Line,
+    Spline,
+    Insert,
+    Text,
+    MText,
+    Vertex,
+    Seqend,
+};
+
+Tok ClassifyGroupCode(std::string_view s) {
+    // s has three characters and begins with a blank.
+    if (s[1] == ' ') {
+        switch (s[2]) {
+            case '0':
+                return Tok::G0;
+            case '1':
+                return Tok::G1;
+            case '2':
+                return Tok::G2;
+            case '5':
+                return Tok::G5;
+            case '8':
+                return Tok::G8;
+            default:
+                return Tok::Other;
+        }
+    }
+    switch ((s[1] << 8) | s[2]) {
+        case ('1' << 8) | '0':
+            return Tok::G10;
+        case ('1' << 8) | '1':
+            return Tok::G11;
+        case ('2' << 8) | '0':
+            return Tok::G20;
+        case ('2' << 8) | '1':
+            return Tok::G21;
+        case ('3' << 8) | '0':
+            return Tok::G30;
+        case ('3' << 8) | '1':
+            return Tok::G31;
+        case ('3' << 8) | '8':
+            return Tok::G38;
+        case ('4' << 8) | '3':
+            return Tok::G43;
+        case ('7' << 8) | '0':
+            return Tok::G70;
+        default:
+            return Tok::Other;
+    }
+}
+
+// Whole-line, case-sensitive comparisons, dispatched on length first.
+Tok Classify(std::string_view s) {
+    switch (s.size()) {
+        case 3:
+            if (s[0] == ' ') return ClassifyGroupCode(s);
+            return s == "ARC" ? Tok::Arc : Tok::Other;
+        case 4:
+            if (s == "LINE") return Tok::Line;
+            if (s == "TEXT") return Tok::Text;
+            return Tok::Other;
+        case 5:
+            if (s == "POINT") return Tok::Point;
+            if (s == "MTEXT") return Tok::MText;
+            return Tok::Other;
+        case 6:
+            if (s == "VERTEX") return Tok::Vertex;
+            if (s == "SEQEND") return Tok::Seqend;
+            if (s == "CIRCLE") return Tok::Circle;
+            if (s == "SPLINE") return Tok::Spline;
+            if (s == "INSERT") return Tok::Insert;
+            return Tok::Other;
+        case 7:
+            return s == "ELLIPSE" ? Tok::Ellipse : Tok::Other;
+        case 8:
+            if (s == "POLYLINE") return Tok::Polyline;
+            if (s == "ENTITIES") return Tok::Entities;
+            return Tok::Other;
+        case 10:
+            return s == "LWPOLYLINE" ? Tok::LwPolyline : Tok::Other;
+        default:
+            return Tok::Other;
+    }
+}
+
+std::int32_t Incremented(std::int32_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + 1u);
+}
+
+bool EndsWithDxfExtension(const std::filesystem::path& path) {
+    std::string name = path.filename().string();
+    if (name.size() < 4) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".dxf";
+}
+
+// The main loop and the extractors over one open source and sink.
+class PassLoop {
+  public:
+    PassLoop(LineReader& reader, FileSink& sink, const ExportSettings& settings,
+             RecordComposer& composer, PassHost& host, RunCounters& counters,
+             RunningNumbers& numbers, const bool& stopRequested, std::uint64_t size)
+        : reader_(reader),
+          sink_(sink),
+          settings_(settings),
+          composer_(composer),
+          host_(host),
+          counters_(counters),
+          numbers_(numbers),
+          stopRequested_(stopRequested),
+          blocksTotal_(size / 128),
+          size_(size) {}
+
+    // False when no "ENTITIES" line was found before the end.
+    bool SkipToEntities() {
+        while (!reader_.AtEnd())
+            if (reader_.Next() == "ENTITIES") return true;
+        return false;
+    }
+
+    void MainLoop() {
+        for (;;) {
+            if (stopRequested_) return;
+            host_.PumpEvents();
+            ReadNextLine();
+            UpdateProgress();
+            Dispatch();
+            if (reader_.AtEnd()) return;
+        }
+    }
+
+    bool EndedInsideEntity() const { return truncated_; }
+
+  private:
+    // Reads the next line and classifies it. At the end of the file the line
+    // is empty; inside an entity that means the entity was cut off.
+    bool ReadNextLine() {
+        if (reader_.AtEnd()) {
+            current_ = Tok::Other;
+            return false;
+        }
+        current_ = Classify(reader_.Next());
+        return true;
+    }
+
+    // The value line after a group code line the extractor takes.
+    void ReadValue(std::string& value) { value.assign(reader_.Next()); }
+
+    void UpdateProgress() {
+        // A reader fetching 128-byte blocks has fetched every block that holds
+        // a byte consumed so far; the position counts whole blocks only.
+        std::uint64_t fetched = std::min(size_, (reader_.ConsumedBytes() + 127) / 128 * 128);
+        std::uint64_t blocks = fetched / 128;
+        if (blocks == lastBlocks_) return;
+        lastBlocks_ = blocks;
+        int position = 100;
+        if (blocksTotal_ > 0) {
+            std::uint64_t scaled = 100 * blocks;
+            std::uint64_t q = scaled / blocksTotal_, r = scaled % blocksTotal_;
+            if (2 * r > blocksTotal_ || (2 * r == blocksTotal_ && (q & 1) != 0)) ++q;
+            position = static_cast<int>(q);
+        }
+        if (position != lastPosition_) {
+            lastPosition_ = position;
+            host_.SetProgressPosition(position);
+        }
+    }
+
+    void Dispatch() {
+        switch (current_) {
+            case Tok::Polyline:
+                ExtractPolyline();
+                break;
+            case Tok::LwPolyline:
+                if (settings_.Get(field::Process2DPolylines)) ExtractLwPolyline();
+                break;
+            case Tok::Point:
+                if (settings_.Get(field::ProcessPoints))
+                    ExtractPointEntity("POINT", counters_.Points);
+                break;
+            case Tok::Circle:
+                if (settings_.Get(field::ProcessCircles))
+                    ExtractPointEntity("CIRCLE", counters_.Circles);
+                break;
+            case Tok::Arc:
+                if (settings_.Get(field::ProcessArcs)) ExtractPointEntity("ARC", counters_.Arcs);
+                break;
+            case Tok::Ellipse:
+                if (settings_.Get(field::ProcessEllipses))
+                    ExtractPointEntity("ELLIPSE", counters_.Ellipses);
+                break;
+            case Tok::Line:
+                if (settings_.Get(field::ProcessLines)) ExtractLine(false);
+                break;
+            case Tok::Spline:
+                if (settings_.Get(field::ProcessSplines)) ExtractLine(true);
+                break;
+            case Tok::Insert:
+                if (settings_.Get(field::ProcessBlocks)) ExtractInsert();
+                break;
+            case Tok::Text:
+                if (settings_.Get(field::ProcessText)) ExtractText("TEXT", counters_.SingleTexts);
+                break;
+            case Tok::MText:
+                if (settings_.Get(field::ProcessMText))
+                    ExtractText("MTEXT", counters_.MultilineTexts);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void StartEntity(std::string_view type) {
+        values_.X.clear();
+        values_.Y.clear();
+        values_.Z.clear();
+        values_.Handle.clear();
+        values_.Layer.clear();
+        values_.BlockName.clear();
+        values_.Text.clear();
+        values_.EntityType.assign(type);
+    }
+
+    void Emit() { composer_.WriteDataRecord(values_, numbers_, sink_); }
+
+    // Reads the entity's next group code line; false at its closing "  0" or
+    // at the end of the file.
+    bool NextGroup() {
+        if (!ReadNextLine()) {
+            truncated_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    void EndEntity(std::int32_t& counter) {
+        numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
+        counter = Incremented(counter);
+    }
+
+    // Takes the groups every entity shares: handle and layer.
+    bool TakeCommon() {
+        switch (current_) {
+            case Tok::G5:
+                ReadValue(values_.Handle);
+                return true;
+            case Tok::G8:
+                ReadValue(values_.Layer);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+    // POINT, CIRCLE, ARC, ELLIPSE: one point on each Z.
+    void ExtractPointEntity(std::string_view name, std::int32_t& counter) {
+        StartEntity(name);
+        while (NextGroup()) {
+            if (!TakeCommon()) {
+                switch (current_) {
+                    case Tok::G10:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G20:
+                        ReadValue(values_.Y);
+                        break;
+                    case Tok::G30:
+                        ReadValue(values_.Z);
+                        Emit();
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (current_ == Tok::G0) break;
+        }
+        EndEntity(counter);
+    }
+
+    // LINE (start and end point) and SPLINE (control points, and fit points
+    // when asked for); both share one set of coordinates.
+    void ExtractLine(bool spline) {
+        StartEntity(spline ? "SPLINE" : "LINE");
+        const bool fitPoints = !spline || settings_.Raw(field::IncludeSplineFitPoints) == 1;
+        while (NextGroup()) {
+            if (!TakeCommon()) {
+                switch (current_) {
+                    case Tok::G10:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G20:
+                        ReadValue(values_.Y);
+                        break;
+                    case Tok::G30:
+                        ReadValue(values_.Z);
+                        Emit();
+                        break;
+                    case Tok::G11:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G21:
+                        ReadValue(values_.Y);
+                        break;
+                    case Tok::G31:
+                        ReadValue(values_.Z);
+                        if (fitPoints) Emit();
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (current_ == Tok::G0) break;
+        }
+        EndEntity(spline ? counters_.Splines : counters_.Lines);
+    }
+
+    void ExtractInsert() {
+        StartEntity("BLOCK");
+        while (NextGroup()) {
+            if (!TakeCommon()) {
+                switch (current_) {
+                    case Tok::G2:
+                        ReadValue(values_.BlockName);
+                        break;
+                    case Tok::G10:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G20:
+                        ReadValue(values_.Y);
+                        break;
+                    case Tok::G30:
+                        ReadValue(values_.Z);
+                        Emit();
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (current_ == Tok::G0) break;
+        }
+        EndEntity(counters_.Blocks);
+    }
+
+    // TEXT and MTEXT: one point, written when the entity's closing line is read.
+    void ExtractText(std::string_view name, std::int32_t& counter) {
+        StartEntity(name);
+        while (NextGroup()) {
+            if (!TakeCommon()) {
+                switch (current_) {
+                    case Tok::G1:
+                        ReadValue(values_.Text);
+                        break;
+                    case Tok::G10:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G20:
+                        ReadValue(values_.Y);
+                        break;
+                    case Tok::G30:
+                        ReadValue(values_.Z);
+                        break;
+                    case Tok::G0:
+                        Emit();
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (current_ == Tok::G0) break;
+        }
+        EndEntity(counter);
+    }
+
+    // One point per vertex (each Y). Z is the polyline's elevation (group 38),
+    // "0" when it has none.
+    void ExtractLwPolyline() {
+        StartEntity("LWPOLYLINE");
+        values_.Z.assign("0");
+        while (NextGroup()) {
+            if (!TakeCommon()) {
+                switch (current_) {
+                    case Tok::G38:
+                        ReadValue(values_.Z);
+                        break;
+                    case Tok::G10:
+                        ReadValue(values_.X);
+                        break;
+                    case Tok::G20:
+                        ReadValue(values_.Y);
+                        Emit();
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (current_ == Tok::G0) break;
+        }
+        EndEntity(counters_.Polylines2D);
+    }
+
+    void ExtractPolyline() {
+        StartEntity("POLYLINE");
+        headerFlags_.assign("0");
+        while (NextGroup()) {
+            if (!TakeCommon() && current_ == Tok::G70) ReadValue(headerFlags_);
+            if (current_ == Tok::Vertex) break;
+        }
+        if (current_ != Tok::Vertex) return;  // cut off before its first vertex
+
+        bool include;
+        if ((ParseFlagInteger(headerFlags_) & 8) != 0) {
+            if (!settings_.Get(field::Process3DPolylines)) return;
+            include = settings_.Raw(field::Include3DPolylineExtraPoints) == 1;
+            counters_.Polylines3D = Incremented(counters_.Polylines3D);
+        } else {
+            if (!settings_.Get(field::Process2DPolylines)) return;
+            include = settings_.Raw(field::Include2DPolylineExtraPoints) == 1;
+            counters_.Polylines2D = Incremented(counters_.Polylines2D);
+        }
+
+        // Coordinates and vertex flags carry over from one vertex to the next.
+        vertexFlags_.assign("0");
+        while (NextGroup()) {
+            switch (current_) {
+                case Tok::G10:
+                    ReadValue(values_.X);
+                    break;
+                case Tok::G20:
+                    ReadValue(values_.Y);
+                    break;
+                case Tok::G30:
+                    ReadValue(values_.Z);
+                    break;
+                case Tok::G70:
+                    ReadValue(vertexFlags_);
+                    break;
+                case Tok::G0:
+                    // Vertices added by curve fitting (1) or spline fitting (8)
+                    // only with the include option.
+                    if (include || (ParseFlagInteger(vertexFlags_) & 9) == 0) Emit();
+                    break;
+                default:
+                    break;
+            }
+            if (current_ == Tok::Seqend) break;
+        }
+        numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
+    }
+
+    LineReader& reader_;
+    FileSink& sink_;
+    const ExportSettings& settings_;
+    RecordComposer& composer_;
+    PassHost& host_;
+    RunCounters& counters_;
+    RunningNumbers& numbers_;
+    const bool& stopRequested_;
+    const std::uint64_t blocksTotal_;
+    const std::uint64_t size_;
+
+    Tok current_ = Tok::Other;
+    EntityValues values_;
+    std::string headerFlags_;
+    std::string vertexFlags_;
+    std::uint64_t lastBlocks_ = UINT64_MAX;
+    int lastPosition_ = -1;
+    bool truncated_ = false;
+};
+
+}  // namespace
+
+std::string_view FileNamePart(std::string_view path) {
+#ifdef _WIN32
+    std::size_t cut = path.find_last_of("\\:/");
+#else
+    std::size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+void FilePass::StartPass(std::string_view caption) {
+    stopRequested_ = false;
+    counters_ = RunCounters{};
+    numbers_.PointNumber = settings_.Get(field::StartNumber);
+    numbers_.EntityNumber = settings_.Get(field::EntityNumberStart);
+    numbers_.CodeCounter = settings_.Get(field::CounterStart);
+    host_.SetProgressCaption(std::string("Processing ") + std::string(caption));
+    openFailed_ = false;
+}
+
+void FilePass::Run(ByteSource& source, FileSink& sink) {
+    LineReader reader(source);
+    PassLoop loop(reader, sink, settings_, composer_, host_, counters_, numbers_, stopRequested_,
+                  source.Size());
+    if (!loop.SkipToEntities()) {
+        report_.emplace_back(kNoEntitiesWarning);
+        return;
+    }
+    loop.MainLoop();
+    if (loop.EndedInsideEntity()) report_.emplace_back(kTruncatedWarning);
+}
+
+void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
+                              const std::filesystem::path& dataPath) {
+    StartPass(FileNamePart(dxfPath.string()));
+    FileSource source;
+    if (!source.Open(dxfPath)) {
+        report_.emplace_back(kOpenErrorLine);
+        openFailed_ = true;
+        return;
+    }
+    // Never write a data file over the drawing being read, nor over any other
+    // drawing: the destination may well be the source folder.
+    std::error_code ec;
+    if (source.SameFileAs(dataPath) ||
+        (EndsWithDxfExtension(dataPath) && std::filesystem::exists(dataPath, ec)))
+        ThrowIoError(static_cast<int>(IoCode::AccessDenied));
+    FileSink sink;
+    sink.Create(dataPath);
+    Run(source, sink);
+    sink.Close();
+}
+
+void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {
+    StartPass(caption);
+    Run(source, sink);
+    sink.Flush();
+}
+
+}  // namespace korvel

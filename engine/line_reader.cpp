@@ -1,0 +1,63 @@
+#include "engine/line_reader.h"
+
+#include <algorithm>
+
+namespace korvel {
+
+namespace {
+constexpr char kCtrlZ = 26;
+}
+
+LineReader::LineReader(ByteSource& source, std::size_t blockSize)
+    : source_(source), buffer_(std::max<std::size_t>(blockSize, 16), '\0'), data_(buffer_.data()) {}
+
+bool LineReader::Refill() {
+    if (exhausted_) return false;
+    if (pos_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+        consumedBase_ += pos_;
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    if (end_ == buffer_.size())
+        buffer_.resize(buffer_.size() * 2);  // a line longer than the buffer
+    data_ = buffer_.data();
+    std::size_t n = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
+    if (n == 0) {
+        exhausted_ = true;
+        return false;
+    }
+    // Ctrl-Z ends the file: nothing behind it is ever seen.
+    if (const void* z = std::memchr(buffer_.data() + end_, kCtrlZ, n)) {
+        n = static_cast<const char*>(z) - (buffer_.data() + end_);
+        exhausted_ = true;
+    }
+    end_ += n;
+    return n > 0;
+}
+
+std::string_view LineReader::NextSlow() {
+    for (;;) {
+        const char* begin = data_ + pos_;
+        const void* lf = pos_ < end_ ? std::memchr(begin, '\n', end_ - pos_) : nullptr;
+        std::size_t len;
+        if (lf != nullptr) {
+            len = static_cast<const char*>(lf) - begin;
+        } else if (!exhausted_) {
+            Refill();
+            continue;
+        } else {
+            len = end_ - pos_;  // the last line has no line end (or the data is done)
+        }
+        std::size_t next = lf != nullptr ? pos_ + len + 1 : end_;
+        // Every CR inside the line is dropped: the one before the LF belongs to the
+        // line end, the others are lone CRs.
+        scratch_.clear();
+        for (std::size_t i = 0; i < len; ++i)
+            if (begin[i] != '\r') scratch_.push_back(begin[i]);
+        pos_ = next;
+        return scratch_;
+    }
+}
+
+}  // namespace korvel
