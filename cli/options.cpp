@@ -1,0 +1,145 @@
+#include "cli/options.h"
+
+#include <string_view>
+
+namespace korvel::cli {
+
+namespace {
+
+// The option an argument names and, for "--name=value", the attached value.
+struct Split {
+    std::string_view name;
+    bool hasValue = false;
+    std::string_view value;
+};
+
+Split SplitArgument(std::string_view arg) {
+    Split s;
+    if (arg.starts_with("--")) {
+        std::size_t eq = arg.find('=');
+        s.name = arg.substr(0, eq);
+        if (eq != std::string_view::npos) {
+            s.hasValue = true;
+            s.value = arg.substr(eq + 1);
+        }
+    } else if (arg.size() > 2) {  // "-cFILE"
+        s.name = arg.substr(0, 2);
+        s.hasValue = true;
+        s.value = arg.substr(2);
+    } else {
+        s.name = arg;
+    }
+    return s;
+}
+
+}  // namespace
+
+CliOptions ParseArguments(const std::vector<std::string>& args) {
+    CliOptions o;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            o.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        Split s = SplitArgument(arg);
+        auto value = [&]() -> std::string {
+            if (s.hasValue) return std::string(s.value);
+            if (i + 1 >= args.size())
+                throw UsageError("option '" + std::string(s.name) + "' needs a value");
+            return args[++i];
+        };
+        auto flag = [&](bool& target) {
+            if (s.hasValue) throw UsageError("option '" + std::string(s.name) + "' takes no value");
+            target = true;
+        };
+        const std::string_view n = s.name;
+        if (n == "-c" || n == "--config") {
+            o.configPath = value();
+            if (o.configPath.empty()) throw UsageError("option '--config' needs a file name");
+        } else if (n == "-o" || n == "--output-dir") {
+            o.outputDir = value();
+            if (o.outputDir.empty()) throw UsageError("option '--output-dir' needs a folder");
+        } else if (n == "--fields") {
+            o.fields = value();
+            o.haveFields = true;
+        } else if (n == "--code") {
+            o.code = value();
+            o.haveCode = true;
+        } else if (n == "--set") {
+            o.sets.push_back(value());
+        } else if (n == "--report") {
+            o.reportPath = value();
+            if (o.reportPath.empty()) throw UsageError("option '--report' needs a file name");
+        } else if (n == "--stdout") {
+            flag(o.toStdout);
+        } else if (n == "-q" || n == "--quiet") {
+            flag(o.quiet);
+        } else if (n == "-h" || n == "--help") {
+            flag(o.help);
+        } else if (n == "--version") {
+            flag(o.version);
+        } else if (n == "--align-codes") {
+            flag(o.alignCodes);
+        } else {
+            throw UsageError("unknown option '" + arg + "'");
+        }
+    }
+    if (o.help || o.version) return o;
+    if (o.files.empty()) throw UsageError("no DXF file given");
+    if (o.toStdout && o.files.size() != 1) throw UsageError("--stdout takes exactly one DXF file");
+    if (o.toStdout && !o.outputDir.empty())
+        throw UsageError("--stdout and --output-dir exclude each other");
+    return o;
+}
+
+const char* HelpText() {
+    return R"(Usage: korvel-cli [options] FILE.dxf...
+Converts ASCII DXF drawings into point data files, one line per point, as the
+Korvel window does with the same settings.
+
+Options:
+  -c, --config FILE.krv   settings from a configuration file (default: the
+                          default settings)
+  -o, --output-dir DIR    folder for the data files (default: each drawing's
+                          own folder)
+      --fields LIST       exported data fields in order, comma-separated, by
+                          name or first letter, e.g. N,X,Y,Z or Code,X,Y
+                          (default: the configuration's fields in index order)
+      --code LIST         Code sequence in order, comma-separated names,
+                          case-insensitive, e.g. "Layer,Entity type"
+                          (default: the configuration's elements in index order)
+      --set NAME=VALUE    change one setting, e.g. --set XDecimals=2
+                          --set ProcessSplines=1 --set NumberPrefix=P;
+                          may be repeated (see the names below)
+      --report FILE       write the run report to FILE (default: standard
+                          output; with --stdout, standard error)
+      --stdout            write the data lines of the one DXF file to
+                          standard output
+      --align-codes       also read group codes that are not right-aligned
+  -q, --quiet             no progress bar, no report on the terminal
+  -h, --help              show this help
+      --version           show the version
+
+Setting names: FieldSeparator, FileExtension, NumberPrefix, XPrefix, YPrefix,
+ZPrefix, CodePrefix, LabelText (texts; prefixes and label keep 50 characters,
+separators and extension 10); XDecimals, YDecimals, ZDecimals (0 to 14);
+StartNumber, CounterStart, EntityNumberStart (32-bit integers, decimal or
+hexadecimal after $ or 0x); DataFieldMask (0 to 31), CodeElementMask (0 to
+255); ForceZ and the entity switches ProcessPoints, ProcessLines,
+Process2DPolylines, Process3DPolylines, Include2DPolylineExtraPoints,
+Include3DPolylineExtraPoints, ProcessSplines, IncludeSplineFitPoints,
+ProcessCircles, ProcessArcs, ProcessEllipses, ProcessBlocks, ProcessText,
+ProcessMText (0 or 1); ForcedZValue (a number, 10 characters kept).
+
+Exit status: 0 every file converted; 1 an error ended the run; 2 a usage
+error; 3 some file could not be opened.
+)";
+}
+
+}  // namespace korvel::cli

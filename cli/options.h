@@ -1,0 +1,40 @@
+// The command line of korvel-cli.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korvel::cli {
+
+// A mistake on the command line: exit status 2 with a one-line hint.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CliOptions {
+    std::string configPath;  // empty: the default settings
+    std::string outputDir;   // empty: each drawing's own folder
+    bool haveFields = false;
+    std::string fields;  // --fields LIST as given
+    bool haveCode = false;
+    std::string code;               // --code LIST as given
+    std::vector<std::string> sets;  // NAME=VALUE, in command line order
+    std::string reportPath;         // empty: standard output (standard error with --stdout)
+    bool toStdout = false;
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+    bool alignCodes = false;
+    std::vector<std::string> files;
+};
+
+// Throws UsageError. Help and version end the parsing checks early: with
+// either of them no file is needed.
+CliOptions ParseArguments(const std::vector<std::string>& args);
+
+const char* HelpText();
+
+}  // namespace korvel::cli

@@ -1,0 +1,35 @@
+// --set, --fields and --code: command line texts into settings and lists,
+// within the limits the window's editors apply.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "settings/export_settings.h"
+
+namespace korvel::cli {
+
+// The integer syntax of the window's number edits: leading spaces, an
+// optional sign, then decimal digits within the signed 32-bit range, or
+// hexadecimal digits (up to 32 bits) after "$", "x", "X", "0x" or "0X";
+// nothing after them. False for any other text, the empty one included.
+bool ParseEditInteger(std::string_view text, std::int32_t& value);
+
+// Applies one NAME=VALUE. Throws UsageError for an unknown name or a value
+// the window could not store.
+void ApplySetting(ExportSettings& settings, std::string_view assignment);
+
+// The lists as the window shows them after loading: the names of the mask's
+// bits in index order.
+std::vector<std::string> DefaultFieldList(const ExportSettings& settings, const NameTables& names);
+std::vector<std::string> DefaultCodeList(const ExportSettings& settings, const NameTables& names);
+
+// "--fields N,X,Code": names of the data field table, whole or by first
+// letter; "--code Layer,Counter": code element names, case-insensitive.
+// Items come back as the table spells them. Throws UsageError.
+std::vector<std::string> ResolveFieldList(std::string_view list, const NameTables& names);
+std::vector<std::string> ResolveCodeList(std::string_view list, const NameTables& names);
+
+}  // namespace korvel::cli
