@@ -556,7 +556,17 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
         ThrowIoError(static_cast<int>(IoCode::AccessDenied));
     FileSink sink;
     sink.Create(dataPath);
-    Run(source, sink);
+    try {
+        Run(source, sink);
+    } catch (...) {
+        // The lines before the failing one belong in the file; the first error
+        // is the one to report.
+        try {
+            sink.Close();
+        } catch (...) {
+        }
+        throw;
+    }
     sink.Close();
 }
 

@@ -65,12 +65,25 @@ void ThrowIoErrorFromErrno(int err, IoAction action) {
     ThrowIoError(IoCodeFromErrno(err, action));
 }
 
+namespace {
+// Built by appending: GCC 12 warns falsely (-Wrestrict) on "literal" + std::string.
+std::string Quoted(std::string_view text, std::string_view rest) {
+    std::string message;
+    message.reserve(text.size() + rest.size() + 2);
+    message += '\'';
+    message += text;
+    message += '\'';
+    message += rest;
+    return message;
+}
+}  // namespace
+
 void ThrowInvalidFloat(std::string_view text) {
-    throw KorvelError("'" + std::string(text) + "' is not a valid floating point value");
+    throw KorvelError(Quoted(text, " is not a valid floating point value"));
 }
 
 void ThrowInvalidInteger(std::string_view text) {
-    throw KorvelError("'" + std::string(text) + "' is not a valid integer value");
+    throw KorvelError(Quoted(text, " is not a valid integer value"));
 }
 
 std::string WithFinalPeriod(std::string_view message) {
