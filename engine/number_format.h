@@ -7,23 +7,30 @@
 
 namespace korvel {
 
-// A decimal number as parsed from text: value = 0.digits x 10^exponent.
-// `digits` has no leading zeros; empty means zero.
+// A decimal number as parsed from text: value = 0.d1 d2 d3 ... x 10^exponent.
+// Only the first `kKeptDigits` significant digits are held (no allocation);
+// `count` tells how many there are in all, leading and trailing zeros not
+// counted. A zero has count 0 and exponent 0.
 struct DecimalText {
+    static constexpr int kKeptDigits = 20;
+
     bool negative = false;
-    std::string digits;
+    std::int64_t count = 0;
     std::int64_t exponent = 0;
+    char digits[kKeptDigits] = {};  // '0'..'9', the first min(count, kKeptDigits)
 };
 
 // Syntax check and split: optional spaces, optional sign, digits with an
 // optional "." (at least one digit or the point), optional "E"/"e" with an
 // optional sign and optional digits, optional spaces. False for any other text.
+// Exponents too long to hold are saturated far beyond the extended range.
 bool ParseDecimalText(std::string_view text, DecimalText& out);
 
 // Appends `text` written with `decimals` places after the point (at most 14
 // significant digits, halves away from zero, scientific form from 15 integer
 // digits). Throws "'<text>' is not a valid floating point value" when the
-// text is no number or lies beyond the extended range.
+// text is no number or lies beyond the extended range. Nothing is appended
+// when it throws.
 void AppendCoordinate(std::string& out, std::string_view text, int decimals);
 
 // The same through an extended-precision value: the reference path, also

@@ -1,0 +1,322 @@
+#include "engine/number_format.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "settings/korvel_error.h"
+
+namespace korvel {
+
+namespace {
+
+// Written exponents stop growing here: far beyond the extended range, yet
+// small enough that adding any text length to it cannot overflow.
+constexpr std::int64_t kExponentCeiling = 1'000'000'000'000'000;
+
+// Digits a 64-bit mantissa carries through a round trip decimal -> binary ->
+// decimal; the coordinate format starts from this many.
+constexpr int kExtendedDigits = 18;
+
+// Within this decimal exponent an 18-digit text is a normal extended value,
+// so rounding the text itself gives the same digits as the extended path.
+constexpr std::int64_t kFastExponentLimit = 4900;
+
+constexpr int kMaxSignificant = 14;
+constexpr int kMaxIntegerDigits = 14;
+constexpr int kMaxDecimals = 18;
+
+inline bool IsDigit(char c) {
+    return static_cast<unsigned char>(c - '0') < 10;
+}
+
+// Reads an optional "E"/"e", sign and digits at `p`; returns where it stopped.
+const char* ParseExponent(const char* p, const char* end, std::int64_t& exponent) {
+    if (p == end || (*p != 'E' && *p != 'e')) return p;
+    ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    std::int64_t value = 0;
+    for (; p != end && IsDigit(*p); ++p) {
+        if (value < kExponentCeiling) value = value * 10 + (*p - '0');
+    }
+    exponent = negative ? -value : value;
+    return p;
+}
+
+// The parts of a number text as written, before any normalisation.
+struct NumberPieces {
+    bool negative = false;
+    std::string_view whole;     // digits before the point
+    std::string_view fraction;  // digits after it
+    std::int64_t exponent = 0;  // the written exponent, saturated
+};
+
+bool SplitNumber(std::string_view text, NumberPieces& pieces) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end && *p == ' ') ++p;
+    pieces.negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        pieces.negative = *p == '-';
+        ++p;
+    }
+    const char* start = p;
+    while (p != end && IsDigit(*p)) ++p;
+    pieces.whole = std::string_view(start, static_cast<std::size_t>(p - start));
+    pieces.fraction = {};
+    bool point = false;
+    if (p != end && *p == '.') {
+        point = true;
+        start = ++p;
+        while (p != end && IsDigit(*p)) ++p;
+        pieces.fraction = std::string_view(start, static_cast<std::size_t>(p - start));
+    }
+    if (!point && pieces.whole.empty()) return false;
+    pieces.exponent = 0;
+    p = ParseExponent(p, end, pieces.exponent);
+    while (p != end && *p == ' ') ++p;
+    return p == end;
+}
+
+void AppendZero(std::string& out, int decimals) {
+    char buffer[2 + kMaxDecimals];
+    char* p = buffer;
+    *p++ = '0';
+    if (decimals > 0) {
+        *p++ = '.';
+        std::memset(p, '0', static_cast<std::size_t>(decimals));
+        p += decimals;
+    }
+    out.append(buffer, static_cast<std::size_t>(p - buffer));
+}
+
+// Writes 0.digits x 10^exponent (`count` digits, the first one nonzero) in the
+// coordinate format with `decimals` places.
+void AppendRounded(std::string& out, bool negative, const char* digits, int count,
+                   std::int64_t exponent, int decimals) {
+    decimals = std::clamp(decimals, 0, kMaxDecimals);
+    if (count <= 0) {
+        AppendZero(out, decimals);
+        return;
+    }
+
+    // Keep the digits up to the last decimal place, at most 14 of them, and
+    // round the cut half away from zero.
+    const std::int64_t keep = std::min<std::int64_t>(exponent + decimals, kMaxSignificant);
+    if (keep < 0) {
+        AppendZero(out, decimals);
+        return;
+    }
+    char kept[kMaxSignificant];
+    int n = static_cast<int>(std::min<std::int64_t>(keep, count));
+    std::memcpy(kept, digits, static_cast<std::size_t>(n));
+    if (n < count && digits[n] >= '5') {
+        int i = n - 1;
+        while (i >= 0 && kept[i] == '9') --i;
+        if (i < 0) {
+            kept[0] = '1';
+            n = 1;
+            ++exponent;
+        } else {
+            ++kept[i];
+            n = i + 1;
+        }
+    }
+    while (n > 0 && kept[n - 1] == '0') --n;
+    if (n == 0) {
+        AppendZero(out, decimals);
+        return;
+    }
+
+    char buffer[64];
+    char* p = buffer;
+    if (negative) *p++ = '-';
+    if (exponent <= kMaxIntegerDigits) {
+        const int e = static_cast<int>(exponent);
+        if (e <= 0) {
+            *p++ = '0';
+        } else {
+            for (int i = 0; i < e; ++i) *p++ = i < n ? kept[i] : '0';
+        }
+        if (decimals > 0) {
+            *p++ = '.';
+            for (int j = 0; j < decimals; ++j) {
+                const int i = e + j;
+                *p++ = (i >= 0 && i < n) ? kept[i] : '0';
+            }
+        }
+    } else {
+        *p++ = kept[0];
+        if (n > 1) {
+            *p++ = '.';
+            std::memcpy(p, kept + 1, static_cast<std::size_t>(n - 1));
+            p += n - 1;
+        }
+        *p++ = 'E';
+        std::int64_t power = exponent - 1;
+        if (power < 0) {
+            *p++ = '-';
+            power = -power;
+        }
+        char text[24];
+        const auto result = std::to_chars(text, text + sizeof text, power);
+        const int length = static_cast<int>(result.ptr - text);
+        if (decimals <= 4) {
+            for (int i = length; i < decimals; ++i) *p++ = '0';
+        }
+        std::memcpy(p, text, static_cast<std::size_t>(length));
+        p += length;
+    }
+    out.append(buffer, static_cast<std::size_t>(p - buffer));
+}
+
+}  // namespace
+
+bool ParseDecimalText(std::string_view text, DecimalText& out) {
+    // One pass: this runs for every coordinate of a drawing.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end && *p == ' ') ++p;
+    out.negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        out.negative = *p == '-';
+        ++p;
+    }
+    const char* const mantissa = p;
+    std::int64_t seen = 0;         // digits from the first nonzero one on
+    std::int64_t significant = 0;  // the same, up to the last nonzero one
+    auto collect = [&] {
+        for (; p != end && IsDigit(*p); ++p) {
+            if (seen < DecimalText::kKeptDigits) out.digits[seen] = *p;
+            ++seen;
+            if (*p != '0') significant = seen;
+        }
+    };
+    while (p != end && *p == '0') ++p;
+    collect();
+    std::int64_t exponent = seen;
+    if (p != end && *p == '.') {
+        ++p;
+        if (seen == 0) {
+            while (p != end && *p == '0') {
+                ++p;
+                --exponent;
+            }
+        }
+        collect();
+    }
+    if (p == mantissa) return false;
+    std::int64_t written = 0;
+    p = ParseExponent(p, end, written);
+    while (p != end && *p == ' ') ++p;
+    if (p != end) return false;
+    out.count = significant;
+    out.exponent = significant == 0 ? 0 : exponent + written;
+    return true;
+}
+
+void AppendCoordinate(std::string& out, std::string_view text, int decimals) {
+    DecimalText number;
+    if (!ParseDecimalText(text, number)) ThrowInvalidFloat(text);
+    if (number.count == 0) {
+        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
+        return;
+    }
+    if (number.count <= kExtendedDigits && number.exponent <= kFastExponentLimit &&
+        number.exponent >= -kFastExponentLimit) {
+        AppendRounded(out, number.negative, number.digits, static_cast<int>(number.count),
+                      number.exponent, decimals);
+        return;
+    }
+    AppendCoordinateExtended(out, text, decimals);
+}
+
+void AppendCoordinateExtended(std::string& out, std::string_view text, int decimals) {
+    NumberPieces pieces;
+    if (!SplitNumber(text, pieces)) ThrowInvalidFloat(text);
+
+    // The value as an integer digit string times a power of ten, written
+    // without a decimal point so that no locale can change how it is read.
+    std::string canonical;
+    canonical.reserve(pieces.whole.size() + pieces.fraction.size() + 24);
+    canonical.append(pieces.whole);
+    canonical.append(pieces.fraction);
+    const std::size_t first = canonical.find_first_not_of('0');
+    if (first == std::string::npos) {
+        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
+        return;
+    }
+    const std::size_t end = canonical.find_last_not_of('0') + 1;
+    const std::int64_t power = pieces.exponent - static_cast<std::int64_t>(pieces.fraction.size()) +
+                               static_cast<std::int64_t>(canonical.size() - end);
+    canonical.erase(end);
+    canonical.erase(0, first);
+    canonical += 'e';
+    char powerText[24];
+    const auto result = std::to_chars(powerText, powerText + sizeof powerText, power);
+    canonical.append(powerText, result.ptr);
+
+    const long double value = std::strtold(canonical.c_str(), nullptr);
+    if (std::isinf(value)) ThrowInvalidFloat(text);
+    if (value == 0) {
+        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
+        return;
+    }
+
+    // 18 significant digits, correctly rounded. The decimal point printf
+    // writes depends on the locale, so only the digits and the exponent after
+    // the "e" are read back.
+    char printed[64];
+    std::snprintf(printed, sizeof printed, "%.17Le", value);
+    char digits[kExtendedDigits];
+    int count = 0;
+    const char* p = printed;
+    for (; *p != '\0' && *p != 'e'; ++p) {
+        if (IsDigit(*p) && count < kExtendedDigits) digits[count++] = *p;
+    }
+    std::int64_t exponent = 0;
+    if (*p == 'e') {
+        ++p;
+        const bool negativeExponent = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        for (; IsDigit(*p); ++p) exponent = exponent * 10 + (*p - '0');
+        if (negativeExponent) exponent = -exponent;
+    }
+    AppendRounded(out, pieces.negative, digits, count, exponent + 1, decimals);
+}
+
+std::int32_t ParseFlagInteger(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end && *p == ' ') ++p;
+    bool negative = false;
+    if (p != end && (*p == '+' || *p == '-')) {
+        negative = *p == '-';
+        ++p;
+    }
+    if (p == end) ThrowInvalidInteger(text);
+    constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+    std::int64_t value = 0;
+    for (; p != end; ++p) {
+        if (!IsDigit(*p)) ThrowInvalidInteger(text);
+        value = value * 10 + (*p - '0');
+        if (value > kLimit) ThrowInvalidInteger(text);
+    }
+    if (!negative && value == kLimit) ThrowInvalidInteger(text);
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+void AppendInteger(std::string& out, std::int32_t value) {
+    char buffer[12];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, static_cast<std::size_t>(result.ptr - buffer));
+}
+
+}  // namespace korvel
