@@ -1,0 +1,394 @@
+// korvel-cli as a script sees it: the built program run on small drawings,
+// its data files and reports against golden files, its exit statuses and
+// its messages.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <regex>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCli = KORVEL_CLI;
+const fs::path kData = KORVEL_CLI_DATA;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// Quoted for the shell.
+std::string Q(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+  protected:
+    fs::path dir;  // the working folder, holding copies of the drawings
+    fs::path captures;
+
+    void SetUp() override {
+        static std::atomic<int> counter{0};
+        std::random_device rd;
+        fs::path base = fs::temp_directory_path() / ("korvel-cli-test-" + std::to_string(rd()) +
+                                                     "-" + std::to_string(counter++));
+        dir = base / "work";
+        captures = base / "captures";
+        fs::create_directories(dir);
+        fs::create_directories(captures);
+        for (const char* name : {"survey.dxf", "comma.dxf", "header-only.dxf", "flush-left.dxf"})
+            fs::copy_file(kData / name, dir / name);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir.parent_path(), ec);
+    }
+
+    // Runs the program in `dir` with `args` (already quoted where needed),
+    // in the C locale so that the date-time line has a known shape.
+    Outcome Run(const std::string& args, const fs::path& program = kCli) {
+        std::string command = "cd " + Q(dir.string()) + " && LC_ALL=C " + Q(program.string()) +
+                              " " + args + " >" + Q((captures / "out").string()) + " 2>" +
+                              Q((captures / "err").string()) + " </dev/null";
+        int raw = std::system(command.c_str());
+        Outcome o;
+        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.out = ReadFile(captures / "out");
+        o.err = ReadFile(captures / "err");
+        return o;
+    }
+
+    // A golden report with its folder placeholder filled in.
+    std::string GoldenReport(const std::string& name) const {
+        return Replace(ReadFile(kData / "golden" / name), "@DIR@", dir.string());
+    }
+};
+
+// The date-time line masked: it must have the C locale's shape.
+std::string MaskDate(const std::string& report) {
+    std::size_t end = report.find("\r\n");
+    if (end == std::string::npos) return report;
+    std::string first = report.substr(0, end);
+    static const std::regex shape(R"(\d\d/\d\d/\d\d( \d\d:\d\d:\d\d)?)");
+    EXPECT_TRUE(std::regex_match(first, shape)) << first;
+    return "@DATE@" + report.substr(end);
+}
+
+std::string Lines(std::initializer_list<const char*> lines) {
+    std::string text;
+    for (const char* line : lines) text += std::string(line) + "\r\n";
+    return text;
+}
+
+// The first `n` lines of a data file, with their line ends.
+std::string FirstLines(const std::string& text, int n) {
+    std::size_t end = 0;
+    for (int i = 0; i < n && end != std::string::npos; ++i) {
+        end = text.find("\r\n", end);
+        if (end != std::string::npos) end += 2;
+    }
+    return text.substr(0, end);
+}
+
+// ---- golden data files and reports ----
+
+TEST_F(CliTest, DefaultSettingsWriteBesideTheDrawingAndReportOnStandardOutput) {
+    Outcome o = Run("survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(ReadFile(dir / "survey.txt"), ReadFile(kData / "golden" / "survey.default.txt"));
+    EXPECT_EQ(MaskDate(o.out), GoldenReport("report-default.txt"));
+}
+
+TEST_F(CliTest, ConfigurationFileAndReportFile) {
+    // Of three files, the second has no ENTITIES and the third is missing.
+    fs::create_directory(dir / "out");
+    Outcome o = Run("-c " + Q((kData / "site.krv").string()) +
+                    " -o out --report log.txt survey.dxf header-only.dxf missing.dxf");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(ReadFile(dir / "out" / "survey.csv"), ReadFile(kData / "golden" / "survey.site.csv"));
+    EXPECT_EQ(ReadFile(dir / "out" / "header-only.csv"), "");
+    EXPECT_FALSE(fs::exists(dir / "out" / "missing.csv"));
+    EXPECT_FALSE(fs::exists(dir / "survey.csv"));
+    EXPECT_EQ(MaskDate(ReadFile(dir / "log.txt")), GoldenReport("report-site.txt"));
+}
+
+TEST_F(CliTest, StdoutCarriesTheDataLinesAndStandardErrorTheReport) {
+    Outcome o = Run("--stdout survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, ReadFile(kData / "golden" / "survey.default.txt"));
+    EXPECT_EQ(MaskDate(o.err), GoldenReport("report-default.txt"));
+    EXPECT_FALSE(fs::exists(dir / "survey.txt"));
+}
+
+TEST_F(CliTest, QuietShowsNothingAndStillConverts) {
+    Outcome o = Run("-q survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(ReadFile(dir / "survey.txt"), ReadFile(kData / "golden" / "survey.default.txt"));
+}
+
+TEST_F(CliTest, FilesFromSeveralFoldersEachWriteBesideTheirOwnDrawing) {
+    fs::create_directories(dir / "north");
+    fs::create_directories(dir / "south" / "deep");
+    fs::copy_file(dir / "survey.dxf", dir / "north" / "survey.dxf");
+    fs::copy_file(dir / "header-only.dxf", dir / "south" / "deep" / "Site.Plan.dxf");
+    Outcome o = Run("-q --report log.txt north/survey.dxf ./south/deep/../deep/Site.Plan.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(fs::exists(dir / "north" / "survey.txt"));
+    EXPECT_TRUE(fs::exists(dir / "south" / "deep" / "Site.txt"));
+    std::string report = ReadFile(dir / "log.txt");
+    std::string north = "\r\n" + (dir / "north" / "survey.dxf").string() + "\r\n";
+    std::string south = "\r\n" + (dir / "south" / "deep" / "Site.Plan.dxf").string() + "\r\n";
+    EXPECT_NE(report.find(north), std::string::npos) << report;
+    EXPECT_NE(report.find(south), std::string::npos) << report;
+    EXPECT_LT(report.find(north), report.find(south));
+}
+
+// ---- lists ----
+
+TEST_F(CliTest, FieldsInTheOrderGivenByNameOrFirstLetter) {
+    Outcome o = Run("--stdout -q --fields Code,x,N survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(FirstLines(o.out, 1), "SURVEY_PTS,512345.678,1\r\n");
+    o = Run("--stdout -q --fields z,Number survey.dxf");
+    EXPECT_EQ(FirstLines(o.out, 1), "45.124,1\r\n");
+}
+
+TEST_F(CliTest, CodeSequenceInTheOrderGivenCaseInsensitive) {
+    Outcome o =
+        Run("--stdout -q --fields Code --code 'handle,LAYER,entity type' --set CodeSeparator=: "
+            "--set CodePrefix=@ --set ProcessText=1 survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(FirstLines(o.out, 5),
+              Lines({"@1A0:SURVEY_PTS:POINT", "@1A1:SURVEY_PTS:POINT", "@1A2:LABELS:TEXT",
+                     "@1A3:KERB:LINE", "@1A3:KERB:LINE"}));
+    // An empty sequence is allowed, as in the window.
+    o = Run("--stdout -q --fields N,C --code '' survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(FirstLines(o.out, 1), "1,\r\n");
+}
+
+TEST_F(CliTest, NameTablesComeFromBesideTheProgram) {
+    fs::path bin = dir.parent_path() / "bin";
+    fs::create_directories(bin);
+    fs::copy_file(kCli, bin / "korvel-cli");
+    // Alone in its folder the program uses the shipped names.
+    Outcome o = Run("--stdout -q --fields Number,Y survey.dxf", bin / "korvel-cli");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(FirstLines(o.out, 1), "1,6123456.789\r\n");
+
+    WriteFile(bin / "korvel2.dat", "Nr\r\nEast\r\nNorth\r\nZ\r\nCode\r\n");
+    o = Run("--stdout -q --fields North,Nr survey.dxf", bin / "korvel-cli");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(FirstLines(o.out, 1), "6123456.789,1\r\n");
+    o = Run("--stdout -q --fields North survey.dxf");  // the build folder's tables
+    EXPECT_EQ(o.status, 2);
+}
+
+// ---- --set limits ----
+
+TEST_F(CliTest, TextsAreCutToTheirCapacity) {
+    const std::string sixty(60, 'p');
+    Outcome o = Run("--stdout -q --fields N --set NumberPrefix=" + sixty + " survey.dxf");
+    EXPECT_EQ(o.out.substr(0, o.out.find("\r\n")), std::string(50, 'p') + "1");
+
+    o = Run("-q --set FileExtension=abcdefghijkl survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(fs::exists(dir / "survey.abcdefghij"));
+
+    o = Run("--stdout -q --fields Code --code Label --set LabelText=" + sixty + " survey.dxf");
+    EXPECT_EQ(o.out.substr(0, o.out.find("\r\n")), std::string(50, 'p'));
+
+    // The forced Z value is checked whole, then cut to ten characters.
+    o = Run("--stdout -q --fields Z --set ForceZ=1 --set ForcedZValue=12.56789999999 survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.substr(0, o.out.find("\r\n")), "12.568");
+}
+
+TEST_F(CliTest, IntegersTakeTheEditSyntax) {
+    auto first = [this](const std::string& value) {
+        Outcome o = Run("--stdout -q --fields N --set StartNumber=" + value + " survey.dxf");
+        EXPECT_EQ(o.status, 0) << value << ": " << o.err;
+        return o.out.substr(0, o.out.find("\r\n"));
+    };
+    EXPECT_EQ(first("-5"), "-5");
+    EXPECT_EQ(first("'  +7'"), "7");
+    EXPECT_EQ(first("'$10'"), "16");
+    EXPECT_EQ(first("0x1f"), "31");
+    EXPECT_EQ(first("X1F"), "31");
+    EXPECT_EQ(first("'$FFFFFFFF'"), "-1");
+    EXPECT_EQ(first("2147483647"), "2147483647");
+    EXPECT_EQ(first("-2147483648"), "-2147483648");
+}
+
+TEST_F(CliTest, DecimalsFromZeroToFourteen) {
+    Outcome o = Run("--stdout -q --fields X,Y --set XDecimals=0 --set YDecimals=14 survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.substr(0, o.out.find("\r\n")), "512346,6123456.78900000000000");
+}
+
+TEST_F(CliTest, BooleansSwitchEntityTypes) {
+    Outcome o =
+        Run("--stdout -q --fields N,Code --code 'Entity type' --set ProcessPoints=0 "
+            "--set ProcessLines=0 --set Process2DPolylines=0 --set Process3DPolylines=0 "
+            "--set ProcessCircles=1 survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "1,CIRCLE\r\n");
+}
+
+// ---- usage errors ----
+
+TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
+    const std::string hint = " (try 'korvel-cli --help')\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "no DXF file given"},
+        {"--frobnicate survey.dxf", "unknown option '--frobnicate'"},
+        {"-x survey.dxf", "unknown option '-x'"},
+        {"survey.dxf -o", "option '-o' needs a value"},
+        {"--quiet=1 survey.dxf", "option '--quiet' takes no value"},
+        {"--stdout survey.dxf comma.dxf", "--stdout takes exactly one DXF file"},
+        {"--stdout -o out survey.dxf", "--stdout and --output-dir exclude each other"},
+        {"--set XDecimals=15 survey.dxf", "XDecimals must be from 0 to 14, got '15'"},
+        {"--set ZDecimals=-1 survey.dxf", "ZDecimals must be from 0 to 14, got '-1'"},
+        {"--set DataFieldMask=32 survey.dxf", "DataFieldMask must be from 0 to 31, got '32'"},
+        {"--set StartNumber=12a survey.dxf", "StartNumber must be an integer, got '12a'"},
+        {"--set StartNumber=2147483648 survey.dxf",
+         "StartNumber must be an integer, got '2147483648'"},
+        {"--set StartNumber=-2147483649 survey.dxf",
+         "StartNumber must be an integer, got '-2147483649'"},
+        {"--set 'CounterStart=$100000000' survey.dxf",
+         "CounterStart must be an integer, got '$100000000'"},
+        {"--set EntityNumberStart= survey.dxf", "EntityNumberStart must be an integer, got ''"},
+        {"--set ProcessPoints=2 survey.dxf", "ProcessPoints must be 0 or 1, got '2'"},
+        {"--set ForceZ=yes survey.dxf", "ForceZ must be 0 or 1, got 'yes'"},
+        {"--set ForcedZValue=1,5 survey.dxf", "ForcedZValue must be a number, got '1,5'"},
+        {"--set xdecimals=2 survey.dxf", "unknown setting 'xdecimals'"},
+        {"--set XDecimals survey.dxf", "--set needs NAME=VALUE, got 'XDecimals'"},
+        {"--fields Q survey.dxf", "unknown name 'Q' in --fields (names: Number, X, Y, Z, Code)"},
+        {"--fields X,x survey.dxf", "'X' appears twice in --fields"},
+        {"--code Layer,Colour survey.dxf",
+         "unknown name 'Colour' in --code (names: Entity type, Layer, Handle, Block name, Text, "
+         "Label, Counter, Entity number)"},
+        {"--fields '' survey.dxf", "Please select data to export"},
+        {"--set DataFieldMask=0 survey.dxf", "Please select data to export"},
+    };
+    for (const auto& [args, message] : cases) {
+        Outcome o = Run(args);
+        EXPECT_EQ(o.status, 2) << args;
+        EXPECT_EQ(o.err, "korvel-cli: " + message + hint) << args;
+        EXPECT_EQ(o.out, "") << args;
+    }
+    EXPECT_FALSE(fs::exists(dir / "survey.txt"));
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    Outcome o = Run("--help");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.rfind("Usage: korvel-cli [options] FILE.dxf...\n", 0), 0u);
+    EXPECT_NE(o.out.find("Exit status:"), std::string::npos);
+    o = Run("--version");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "korvel-cli " KORVEL_VERSION "\n");
+}
+
+// ---- errors that end the run ----
+
+TEST_F(CliTest, ConversionErrorEndsTheRunNamesTheFileAndWritesNoReport) {
+    fs::copy_file(dir / "survey.dxf", dir / "zeta.dxf");
+    Outcome o = Run("--report log.txt survey.dxf comma.dxf zeta.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "comma.dxf").string() +
+                         ": '1,5' is not a valid floating point value\n");
+    EXPECT_EQ(o.out, "");
+    EXPECT_FALSE(fs::exists(dir / "log.txt"));
+    EXPECT_TRUE(fs::exists(dir / "survey.txt"));
+    EXPECT_EQ(ReadFile(dir / "comma.txt"), "1,1.000,2.000,3.000,OK\r\n");
+    EXPECT_FALSE(fs::exists(dir / "zeta.txt"));
+}
+
+TEST_F(CliTest, DataFileOverADrawingIsRefused) {
+    const std::string before = ReadFile(dir / "survey.dxf");
+    Outcome o = Run("--set FileExtension=dxf survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "survey.dxf").string() + ": File access denied\n");
+    EXPECT_EQ(ReadFile(dir / "survey.dxf"), before);
+}
+
+TEST_F(CliTest, MissingOutputFolderEndsTheRun) {
+    Outcome o = Run("-o nowhere survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "survey.dxf").string() + ": Invalid filename\n");
+}
+
+TEST_F(CliTest, UnreadableConfigurationOrReportFile) {
+    Outcome o = Run("-c none.krv survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: Cannot open file \"none.krv\". No such file or directory\n");
+    EXPECT_FALSE(fs::exists(dir / "survey.txt"));
+
+    o = Run("--report no/log.txt survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: Cannot create file \"no/log.txt\". No such file or directory\n");
+}
+
+TEST_F(CliTest, UnopenableFileGivesThreeAndTheRunGoesOn) {
+    Outcome o = Run("missing.dxf survey.dxf");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.err, "");
+    EXPECT_TRUE(fs::exists(dir / "survey.txt"));
+    EXPECT_NE(o.out.find((dir / "missing.dxf").string() +
+                         "\r\n\r\n*** Error, file is used by another application ***\r\n" +
+                         (dir / "survey.dxf").string()),
+              std::string::npos);
+
+    o = Run("--stdout missing.dxf");
+    EXPECT_EQ(o.status, 3);
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find("*** Error, file is used by another application ***"), std::string::npos);
+}
+
+TEST_F(CliTest, FlushLeftGroupCodesGiveNothingWithoutAlignment) {
+    Outcome o = Run("--stdout -q flush-left.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "");
+    o = Run("--stdout -q --align-codes flush-left.dxf");
+    EXPECT_EQ(o.status, 0);
+}
+
+}  // namespace
