@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
+#include "engine/group_code_aligner.h"
 #include "engine/number_format.h"
 #include "settings/korvel_error.h"
 
@@ -121,6 +123,9 @@ Tok Classify(std::string_view s) {
     }
 }
 
+// How many lines after "ENTITIES" are looked at for unaligned group codes.
+constexpr int kAlignmentProbeLines = 64;
+
 std::int32_t Incremented(std::int32_t v) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + 1u);
 }
@@ -157,7 +162,11 @@ class PassLoop {
         return false;
     }
 
-    void MainLoop() {
+    // With `checkAlignment`, the group code lines among the first lines after
+    // "ENTITIES" are looked at: codes written another way than right-aligned
+    // are worth a warning.
+    void MainLoop(bool checkAlignment) {
+        probeLines_ = checkAlignment ? kAlignmentProbeLines : 0;
         for (;;) {
             if (stopRequested_) return;
             host_.PumpEvents();
@@ -169,21 +178,34 @@ class PassLoop {
     }
 
     bool EndedInsideEntity() const { return truncated_; }
+    bool CodesUnaligned() const { return unaligned_; }
 
   private:
     // Reads the next line and classifies it. At the end of the file the line
     // is empty; inside an entity that means the entity was cut off.
     bool ReadNextLine() {
         if (reader_.AtEnd()) {
+            line_ = {};
             current_ = Tok::Other;
             return false;
         }
-        current_ = Classify(reader_.Next());
+        line_ = reader_.Next();
+        current_ = Classify(line_);
+        if (probeLines_ > 0) Probe(line_);
         return true;
     }
 
     // The value line after a group code line the extractor takes.
-    void ReadValue(std::string& value) { value.assign(reader_.Next()); }
+    void ReadValue(std::string& value) {
+        value.assign(reader_.Next());
+        if (probeLines_ > 0) Probe(value);
+    }
+
+    // Lines after "ENTITIES" pair up as code and value, so every other one of
+    // them is a group code.
+    void Probe(std::string_view line) {
+        if ((--probeLines_ & 1) != 0 && IsUnalignedGroupCode(line)) unaligned_ = true;
+    }
 
     void UpdateProgress() {
         // A reader fetching 128-byte blocks has fetched every block that holds
@@ -497,6 +519,7 @@ class PassLoop {
     const std::uint64_t blocksTotal_;
     const std::uint64_t size_;
 
+    std::string_view line_;  // valid until the next read
     Tok current_ = Tok::Other;
     EntityValues values_;
     std::string headerFlags_;
@@ -504,6 +527,8 @@ class PassLoop {
     std::uint64_t lastBlocks_ = UINT64_MAX;
     int lastPosition_ = -1;
     bool truncated_ = false;
+    bool unaligned_ = false;
+    int probeLines_ = 0;
 };
 
 }  // namespace
@@ -527,7 +552,10 @@ void FilePass::StartPass(std::string_view caption) {
     openFailed_ = false;
 }
 
-void FilePass::Run(ByteSource& source, FileSink& sink) {
+void FilePass::Run(ByteSource& file, FileSink& sink) {
+    std::optional<GroupCodeAligner> aligner;
+    if (options.alignGroupCodes) aligner.emplace(file);
+    ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : file;
     LineReader reader(source);
     PassLoop loop(reader, sink, settings_, composer_, host_, counters_, numbers_, stopRequested_,
                   source.Size());
@@ -535,8 +563,18 @@ void FilePass::Run(ByteSource& source, FileSink& sink) {
         report_.emplace_back(kNoEntitiesWarning);
         return;
     }
-    loop.MainLoop();
-    if (loop.EndedInsideEntity()) report_.emplace_back(kTruncatedWarning);
+    try {
+        loop.MainLoop(!options.alignGroupCodes);
+    } catch (...) {
+        // Unaligned codes are the likely cause of whatever went wrong.
+        if (loop.CodesUnaligned()) report_.emplace_back(kUnalignedCodesWarning);
+        throw;
+    }
+    // Unaligned codes also leave every entity unfinished; the cause is the one to tell.
+    if (loop.CodesUnaligned())
+        report_.emplace_back(kUnalignedCodesWarning);
+    else if (loop.EndedInsideEntity())
+        report_.emplace_back(kTruncatedWarning);
 }
 
 void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,

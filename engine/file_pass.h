@@ -37,6 +37,10 @@ inline constexpr std::string_view kNoEntitiesWarning =
 inline constexpr std::string_view kTruncatedWarning =
     "*** Warning, the file ends inside an entity: the data file may be short ***";
 
+inline constexpr std::string_view kUnalignedCodesWarning =
+    "*** Warning, the group codes of this file are not right-aligned: switch on \"Read group "
+    "codes that are not right-aligned\" (korvel-cli: --align-codes) to read them ***";
+
 using RunReport = std::vector<std::string>;
 
 // Options of the reader that go beyond the file format itself.
