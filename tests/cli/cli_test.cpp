@@ -383,12 +383,16 @@ TEST_F(CliTest, UnopenableFileGivesThreeAndTheRunGoesOn) {
     EXPECT_NE(o.err.find("*** Error, file is used by another application ***"), std::string::npos);
 }
 
-TEST_F(CliTest, FlushLeftGroupCodesGiveNothingWithoutAlignment) {
-    Outcome o = Run("--stdout -q flush-left.dxf");
+TEST_F(CliTest, FlushLeftGroupCodesAreReadOnlyWithAlignCodes) {
+    Outcome o = Run("--stdout flush-left.dxf");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find("\r\n*** Warning, the group codes of this file are not right-aligned"),
+              std::string::npos)
+        << o.err;
     o = Run("--stdout -q --align-codes flush-left.dxf");
     EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "1,7.250,8.500,1.000,P\r\n");
 }
 
 }  // namespace
