@@ -40,6 +40,7 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (arg.empty()) throw UsageError("empty file name");
             o.files.push_back(arg);
             continue;
         }

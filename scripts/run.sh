@@ -9,7 +9,7 @@ fi
 out="$build/examples-out"
 mkdir -p "$out"
 "$build/korvel-cli" -o "$out" --report "$out/KorvelLog.txt" examples/*.dxf
-echo "Data files written to $out:"
+echo "Data files written to $out (run report: $out/KorvelLog.txt):"
 for f in "$out"/*.txt; do
   [ "$(basename "$f")" = KorvelLog.txt ] && continue
   echo "== $f"

@@ -278,6 +278,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
     const std::string hint = " (try 'korvel-cli --help')\n";
     const std::pair<std::string, std::string> cases[] = {
         {"", "no DXF file given"},
+        {"survey.dxf ''", "empty file name"},
         {"--frobnicate survey.dxf", "unknown option '--frobnicate'"},
         {"-x survey.dxf", "unknown option '-x'"},
         {"survey.dxf -o", "option '-o' needs a value"},
