@@ -1,0 +1,240 @@
+// From the settings record to the controls (ShowSettings), and the fourteen
+// entity check boxes from the controls to the record.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include "ui/text_bytes.h"
+#include "ui/xyz1.h"
+
+namespace korvel {
+
+namespace {
+
+// The decimal combo boxes list "0" to "14"; any other value selects nothing
+// and stays in the record until the user picks an item.
+void SelectDecimals(QComboBox* box, std::int32_t decimals) {
+    box->setCurrentIndex(decimals >= 0 && decimals <= 14 ? decimals : -1);
+}
+
+bool MaskHas(std::int32_t mask, int bit) {
+    const std::int32_t b = std::int32_t(1) << bit;
+    return (mask & b) == b;
+}
+
+}  // namespace
+
+void TForm1::ShowSettings() {
+    const ExportSettings& s = config_.settings;
+    ListBox2->clear();
+    ListBox1->clear();
+
+    // The order in which the original window set them; the handlers of the
+    // parents run afterwards so the companions see their final state.
+    const std::pair<QCheckBox*, BoolField> boxes[] = {
+        {cb2dpl, field::Process2DPolylines},
+        {cbpoints, field::ProcessPoints},
+        {cb2dplinc, field::Include2DPolylineExtraPoints},
+        {cblines, field::ProcessLines},
+        {cb3dpl, field::Process3DPolylines},
+        {cbp3dinc, field::Include3DPolylineExtraPoints},
+        {cbspl, field::ProcessSplines},
+        {cbcirc, field::ProcessCircles},
+        {cbarcs, field::ProcessArcs},
+        {cbellipse, field::ProcessEllipses},
+        {cbblock, field::ProcessBlocks},
+        {cbtxt, field::ProcessText},
+        {cbmtxt, field::ProcessMText},
+        {cbsplincfit, field::IncludeSplineFitPoints},
+    };
+    for (auto [box, flag] : boxes) box->setChecked(s.Get(flag));
+
+    Edit12->setText(FromBytes(s.Get(field::FileExtension)));
+    Edit4->setText(FromBytes(s.Get(field::FieldSeparator)));
+
+    cb2dplClick();
+    cb3dplClick();
+    cbsplClick();
+
+    const std::int32_t fieldMask = s.Get(field::DataFieldMask);
+    for (int i = 0; i < kDataFieldCount; ++i)
+        (MaskHas(fieldMask, i) ? ListBox2 : ListBox1)
+            ->addItem(FromBytes(names_.dataFieldNames[static_cast<std::size_t>(i)]));
+
+    if (ListBox2->count() > 0) {
+        ListBox2->setCurrentRow(0);
+        Button6->setEnabled(true);
+        ListBox2Click();
+    } else {
+        Button6->setEnabled(false);
+    }
+    if (ListBox1->count() > 0) {
+        ListBox1->setCurrentRow(0);
+        Button5->setEnabled(true);
+    } else {
+        Button5->setEnabled(false);
+    }
+
+    Edit6->setText(FromBytes(s.Get(field::NumberPrefix)));
+    Edit5->setText(QString::number(s.Get(field::StartNumber)));
+    Edit8->setText(FromBytes(s.Get(field::XPrefix)));
+    SelectDecimals(ComboBox3, s.Get(field::XDecimals));
+    Edit9->setText(FromBytes(s.Get(field::YPrefix)));
+    SelectDecimals(ComboBox4, s.Get(field::YDecimals));
+    Edit10->setText(FromBytes(s.Get(field::ZPrefix)));
+    SelectDecimals(ComboBox5, s.Get(field::ZDecimals));
+    CheckBox8->setChecked(s.Get(field::ForceZ));
+    Edit11->setText(FromBytes(s.Get(field::ForcedZValue)));
+    Edit11->setEnabled(CheckBox8->isChecked());
+    Edit2->setText(FromBytes(s.Get(field::CodePrefix)));
+    Edit3->setText(FromBytes(s.Get(field::CodeSeparator)));
+
+    ListBox4->clear();
+    ListBox3->clear();
+    const std::int32_t codeMask = s.Get(field::CodeElementMask);
+    for (int i = 0; i < kCodeElementCount; ++i)
+        (MaskHas(codeMask, i) ? ListBox4 : ListBox3)
+            ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
+    // Freshly filled lists have no current item; Button3, Button4, Label9
+    // and Edit7 keep their state.
+}
+
+// A check box stores its state only when it differs from the flag's truth,
+// so showing a loaded flag byte other than 0 or 1 leaves that byte as it was.
+void TForm1::StoreFlag(const QCheckBox* box, BoolField flag) {
+    if (config_.settings.Get(flag) != box->isChecked())
+        config_.settings.Set(flag, box->isChecked());
+}
+
+void TForm1::cbpointsClick() {
+    StoreFlag(cbpoints, field::ProcessPoints);
+}
+void TForm1::cbcircClick() {
+    StoreFlag(cbcirc, field::ProcessCircles);
+}
+void TForm1::cbarcsClick() {
+    StoreFlag(cbarcs, field::ProcessArcs);
+}
+void TForm1::cbellipseClick() {
+    StoreFlag(cbellipse, field::ProcessEllipses);
+}
+void TForm1::cbblockClick() {
+    StoreFlag(cbblock, field::ProcessBlocks);
+}
+void TForm1::cblinesClick() {
+    StoreFlag(cblines, field::ProcessLines);
+}
+void TForm1::cbtxtClick() {
+    StoreFlag(cbtxt, field::ProcessText);
+}
+void TForm1::cbmtxtClick() {
+    StoreFlag(cbmtxt, field::ProcessMText);
+}
+void TForm1::cb2dplincClick() {
+    StoreFlag(cb2dplinc, field::Include2DPolylineExtraPoints);
+}
+void TForm1::cbp3dincClick() {
+    StoreFlag(cbp3dinc, field::Include3DPolylineExtraPoints);
+}
+void TForm1::cbsplincfitClick() {
+    StoreFlag(cbsplincfit, field::IncludeSplineFitPoints);
+}
+
+// The parents enable their "Include additional points" companion; a disabled
+// companion keeps its check mark and its flag.
+void TForm1::cb2dplClick() {
+    StoreFlag(cb2dpl, field::Process2DPolylines);
+    cb2dplinc->setEnabled(cb2dpl->isChecked());
+}
+
+void TForm1::cb3dplClick() {
+    StoreFlag(cb3dpl, field::Process3DPolylines);
+    cbp3dinc->setEnabled(cb3dpl->isChecked());
+}
+
+void TForm1::cbsplClick() {
+    StoreFlag(cbspl, field::ProcessSplines);
+    cbsplincfit->setEnabled(cbspl->isChecked());
+}
+
+// Shows the settings page of the selected exported field, chosen by the
+// first letter of its name, refreshed from the record.
+void TForm1::ListBox2Click() {
+    const QListWidgetItem* item = ListBox2->currentItem();
+    if (!item || !item->isSelected() || item->text().isEmpty()) return;
+    const ExportSettings& s = config_.settings;
+    switch (item->text().front().unicode()) {
+        case 'N':
+            ShowDataFieldPage(TabSheet2);
+            Edit6->setText(FromBytes(s.Get(field::NumberPrefix)));
+            Edit5->setText(QString::number(s.Get(field::StartNumber)));
+            break;
+        case 'X':
+            ShowDataFieldPage(TabSheet3);
+            Edit8->setText(FromBytes(s.Get(field::XPrefix)));
+            SelectDecimals(ComboBox3, s.Get(field::XDecimals));
+            break;
+        case 'Y':
+            ShowDataFieldPage(TabSheet4);
+            Edit9->setText(FromBytes(s.Get(field::YPrefix)));
+            SelectDecimals(ComboBox4, s.Get(field::YDecimals));
+            break;
+        case 'Z':
+            ShowDataFieldPage(TabSheet5);
+            Edit10->setText(FromBytes(s.Get(field::ZPrefix)));
+            SelectDecimals(ComboBox5, s.Get(field::ZDecimals));
+            CheckBox8->setChecked(s.Get(field::ForceZ));
+            Edit11->setText(FromBytes(s.Get(field::ForcedZValue)));
+            ForceZBoxChanged();
+            break;
+        case 'C':
+            RefreshCodePage();
+            break;
+        default:
+            break;
+    }
+}
+
+void TForm1::ShowDataFieldPage(QWidget* page) {
+    PageControl1->setCurrentWidget(page);
+}
+
+// The force check box: Edit11 follows it, an empty Edit11 shows "0.00"
+// (the record keeps its value until a key is released there).
+void TForm1::ForceZBoxChanged() {
+    Edit11->setEnabled(CheckBox8->isChecked());
+    if (Edit11->text().trimmed().isEmpty()) Edit11->setText(QStringLiteral("0.00"));
+    StoreFlag(CheckBox8, field::ForceZ);
+}
+
+// The Code page rebuilt from the record: both lists in index order.
+void TForm1::RefreshCodePage() {
+    const ExportSettings& s = config_.settings;
+    ShowDataFieldPage(TabSheet6);
+    ListBox4->clear();
+    ListBox3->clear();
+    const std::int32_t codeMask = s.Get(field::CodeElementMask);
+    for (int i = 0; i < kCodeElementCount; ++i)
+        (MaskHas(codeMask, i) ? ListBox4 : ListBox3)
+            ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
+    if (ListBox3->count() > 0) {
+        ListBox3->setCurrentRow(0);
+        Button3->setEnabled(true);
+    } else {
+        Button3->setEnabled(false);
+    }
+    if (ListBox4->count() > 0) {
+        ListBox4->setCurrentRow(0);
+        Button4->setEnabled(true);
+    } else {
+        Button4->setEnabled(false);
+    }
+    Edit2->setText(FromBytes(s.Get(field::CodePrefix)));
+    Edit3->setText(FromBytes(s.Get(field::CodeSeparator)));
+}
+
+}  // namespace korvel
