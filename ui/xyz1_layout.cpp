@@ -54,9 +54,16 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int x
     return g;
 }
 
+// A check box that takes a click anywhere on its place, not only on its
+// caption, as the boxes of the original window did.
+class WholeAreaCheckBox : public QCheckBox {
+  protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
 QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* text, const char* hint,
                         int x, int y, int width, int height = 17) {
-    auto* c = Make<QCheckBox>(parent, name, x, y, width, height);
+    QCheckBox* c = Place(new WholeAreaCheckBox, parent, name, x, y, width, height);
     c->setText(QString::fromLatin1(text));
     if (hint) c->setToolTip(QString::fromLatin1(hint));
     return c;
