@@ -24,17 +24,14 @@ class LineReader {
 
     // The next line, valid until the next call. At the end: an empty line.
     std::string_view Next() {
-        if (pos_ < end_) {
+        if (pos_ < end_ && !loneCr_) {
             const char* begin = data_ + pos_;
             const void* lf = std::memchr(begin, '\n', end_ - pos_);
             if (lf != nullptr) {
                 std::size_t len = static_cast<const char*>(lf) - begin;
-                // Common case: no CR at all, or just one right before the LF.
-                std::size_t body = (len > 0 && begin[len - 1] == '\r') ? len - 1 : len;
-                if (std::memchr(begin, '\r', body) == nullptr) {
-                    pos_ += len + 1;
-                    return {begin, body};
-                }
+                pos_ += len + 1;
+                // The buffer holds no lone CR, so a CR can only be the one before the LF.
+                return {begin, (len > 0 && begin[len - 1] == '\r') ? len - 1 : len};
             }
         }
         return NextSlow();
@@ -61,6 +58,9 @@ class LineReader {
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool exhausted_ = false;
+    // Whether the buffer holds a CR that is not part of a CR LF line end; lines
+    // are then read the slow way, which drops such CRs.
+    bool loneCr_ = false;
     std::uint64_t consumedBase_ = 0;  // source offset of buffer_[0]
     std::string scratch_;             // lines with a lone CR or at the end of the data
 };

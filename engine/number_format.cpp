@@ -177,6 +177,70 @@ void AppendRounded(std::string& out, bool negative, const char* digits, int coun
     out.append(buffer, static_cast<std::size_t>(p - buffer));
 }
 
+// The shape nearly every coordinate in a drawing has: an optional sign,
+// digits, an optional point and digits, nothing else. When the integer digits
+// and the decimals asked for stay within the 14 significant digits and the
+// text has at most 18 digits, rounding the text at the last decimal place is
+// the whole format; this does exactly that without a general parse. Returns
+// false, having written nothing, for every other text.
+bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
+    if (decimals < 0 || decimals > kMaxSignificant || text.empty() || text.size() > 40)
+        return false;
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    const char* const mantissa = p;
+    while (p != end && *p == '0') ++p;  // leading zeros carry no digit
+    const char* const whole = p;
+    while (p != end && IsDigit(*p)) ++p;
+    const int wholeDigits = static_cast<int>(p - whole);
+    const char* fraction = p;
+    int fractionDigits = 0;
+    if (p != end && *p == '.') {
+        fraction = ++p;
+        while (p != end && IsDigit(*p)) ++p;
+        fractionDigits = static_cast<int>(p - fraction);
+    }
+    const bool point = fraction != whole;
+    if (p != end || (fraction == mantissa && !point)) return false;  // not a plain number
+    if (wholeDigits + decimals > kMaxSignificant || wholeDigits + fractionDigits > kExtendedDigits)
+        return false;
+
+    // Write the digits kept, then round the last one up when the first digit
+    // dropped is 5 or more.
+    char buffer[4 + 2 * kMaxSignificant];
+    char* q = buffer + 1;  // room for the sign
+    char* const first = q;
+    if (wholeDigits == 0) *q++ = '0';
+    for (int i = 0; i < wholeDigits; ++i) *q++ = whole[i];
+    if (decimals > 0) {
+        *q++ = '.';
+        const int copied = std::min(fractionDigits, decimals);
+        for (int i = 0; i < copied; ++i) *q++ = fraction[i];
+        for (int i = copied; i < decimals; ++i) *q++ = '0';
+    }
+    if (fractionDigits > decimals && fraction[decimals] >= '5') {
+        char* r = q - 1;
+        for (;; --r) {
+            if (r < first) return false;  // a carry into a new leading digit: the general path
+            if (*r == '.') continue;
+            if (*r != '9') break;
+            *r = '0';
+        }
+        ++*r;
+    }
+    char* start = first;
+    if (negative) {
+        // Zero keeps no minus sign, also when a negative value rounds to it.
+        bool zero = true;
+        for (char* r = first; r < q; ++r) zero = zero && (*r == '0' || *r == '.');
+        if (!zero) *--start = '-';
+    }
+    out.append(start, static_cast<std::size_t>(q - start));
+    return true;
+}
+
 }  // namespace
 
 bool ParseDecimalText(std::string_view text, DecimalText& out) {
@@ -223,6 +287,7 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
 }
 
 void AppendCoordinate(std::string& out, std::string_view text, int decimals) {
+    if (AppendPlainDecimal(out, text, decimals)) return;
     DecimalText number;
     if (!ParseDecimalText(text, number)) ThrowInvalidFloat(text);
     if (number.count == 0) {
