@@ -38,6 +38,9 @@ TEST(LineReader, LinesAcrossAndBeyondTheBuffer) {
         // A CR LF split over two blocks.
         std::string s(block - 1, 'y');
         EXPECT_EQ(Lines(s + "\r\nz", block), (V{s, "z"})) << block;
+        // A lone CR as the last byte of a block, and lone CRs in later blocks only.
+        EXPECT_EQ(Lines(s + "\rx\ny", block), (V{s + "x", "y"})) << block;
+        EXPECT_EQ(Lines(longLine + "\n1\r2\n3\r", block), (V{longLine, "12", "3"})) << block;
     }
 }
 
