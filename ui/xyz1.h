@@ -241,6 +241,7 @@ class TForm1 : public QWidget {
     void RestoreDestinationMode(bool locked);
     void RestoreAutoSelect(bool on);
     QString CurrentSourceFolder() const;
+    void KeepSourceFolderInView();
     void ShowSelectedCount();
     void LoadRememberedConfiguration();
     void UseDefaultSettings();
@@ -278,6 +279,7 @@ class TForm1 : public QWidget {
     QString reportPath_;
     QString configurationPath_;
     QFileSystemModel* folderModel_ = nullptr;
+    QMetaObject::Connection keepSourceInView_;
 
     std::uint64_t listsGeneration_ = 0;
     NameListMirror* exportedFields_ = nullptr;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <cerrno>
@@ -132,8 +133,10 @@ void TForm1::RestoreSourceFolder(const QString& stored) {
     const QModelIndex index = folderModel_->index(folder);
     if (index.isValid()) {
         sh1->setCurrentIndex(index);
+        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) sh1->expand(up);
         sh1->expand(index);
         sh1->scrollTo(index);
+        KeepSourceFolderInView();
     }
     fl1->ReadFolder(folder);
     if (fl1->count() > 0) {
@@ -146,6 +149,22 @@ void TForm1::RestoreSourceFolder(const QString& stored) {
     if (DestinationLocked) Edit1->setText(fl1->Folder());
     ShowSelectedCount();
     Label30->setText(fl1->Folder());
+}
+
+// The tree reads and sorts its folders in the background, which moves the
+// rows after the selection was made; until the user works in the tree, each
+// such change brings the selected folder back into view.
+void TForm1::KeepSourceFolderInView() {
+    disconnect(keepSourceInView_);
+    keepSourceInView_ = connect(folderModel_, &QFileSystemModel::layoutChanged, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            sh1->scrollTo(sh1->currentIndex(), QAbstractItemView::PositionAtCenter);
+        });
+    });
+    const auto stop = [this] { disconnect(keepSourceInView_); };
+    connect(sh1, &QTreeView::pressed, this, stop);
+    connect(sh1, &QTreeView::expanded, this, stop);
+    connect(sh1, &QTreeView::collapsed, this, stop);
 }
 
 QString TForm1::CurrentSourceFolder() const {
