@@ -6,10 +6,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
 #include <QToolButton>
 
+#include "settings/korvel_error.h"
 #include "ui/dxf_file_list.h"
+#include "ui/platform/qt_platform.h"
 #include "window_harness.h"
 
 using namespace korvel;
@@ -225,6 +228,41 @@ class StartupExitTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&h.Form()));
         QTest::mouseClick(h.Form().BitBtn2, Qt::LeftButton);
         QCOMPARE(h.programEnds, 1);
+    }
+
+    void settingsStoreKeepsBooleansAsIntegers() {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("korvel.ini");
+        {
+            SettingsStateStore store(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+            store.WriteBool("locked", true);
+            store.WriteBool("autosel", false);
+            store.WriteText("dxfpath", "/data/drawings");
+        }
+        const QByteArray text = ReadAll(ini);
+        QVERIFY(text.contains("locked=1"));
+        QVERIFY(text.contains("autosel=0"));
+        WriteAll(ini, "[General]\nshowlog=2\nlocked=0\nautosel=yes\n");
+        SettingsStateStore store(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+        QCOMPARE(store.ReadBool("showlog"), std::optional<bool>(true));
+        QCOMPARE(store.ReadBool("locked"), std::optional<bool>(false));
+        QCOMPARE(store.ReadBool("autosel"), std::optional<bool>());
+        QCOMPARE(store.ReadBool("missing"), std::optional<bool>());
+        QCOMPARE(store.ReadText("missing"), QString());
+    }
+
+    void settingsStoreThatCannotBeWrittenNamesTheValue() {
+        QTemporaryDir dir;
+        WriteAll(dir.filePath("plain"), "a file, not a folder");
+        SettingsStateStore store(
+            std::make_unique<QSettings>(dir.filePath("plain/sub/k.ini"), QSettings::IniFormat));
+        try {
+            store.WriteBool("locked", true);
+            QFAIL("no error");
+        } catch (const KorvelError& e) {
+            QCOMPARE(QString::fromLatin1(e.what()),
+                     QStringLiteral("Failed to set data for 'locked'"));
+        }
     }
 
     void closeRequestsAreRefused() {
