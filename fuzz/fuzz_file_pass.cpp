@@ -1,0 +1,137 @@
+// The file pass over arbitrary bytes, with the settings image, the options
+// and both lists taken from the input (layout: fuzz_support.h).
+//
+// After every run: the pass has ended (a hang is the fuzzer's timeout), the
+// only exception that left it is a KorvelError, the data written so far is
+// whole lines each ending in CR LF, no counter is negative, the progress
+// stayed within 0..100 and the report holds only the pass's own lines.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "engine/byte_source.h"
+#include "engine/file_pass.h"
+#include "fuzz_support.h"
+#include "settings/korvel_error.h"
+
+namespace {
+
+using namespace korvel;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "finding: %s\n", what);
+    std::abort();
+}
+
+class FuzzHost final : public FixedListsHost {
+  public:
+    using FixedListsHost::FixedListsHost;
+    FilePass* pass = nullptr;
+    int stopAtPump = 0;
+    int pumps = 0;
+
+    void PumpEvents() override {
+        if (++pumps == stopAtPump && pass != nullptr) pass->RequestStop();
+    }
+    void SetProgressPosition(int position) override {
+        if (position < 0 || position > 100) Fail("progress position outside 0..100");
+    }
+};
+
+// The data file lives in memory: a file descriptor the sink writes to as to
+// any file, read back after the pass.
+int DataFileDescriptor() {
+    static int fd = [] {
+        int d = ::memfd_create("korvel-fuzz-data", 0);
+        if (d < 0) Fail("memfd_create");
+        return d;
+    }();
+    return fd;
+}
+
+std::string ReadBack(int fd) {
+    off_t size = ::lseek(fd, 0, SEEK_END);
+    std::string data(static_cast<std::size_t>(size), '\0');
+    if (size > 0 && ::pread(fd, data.data(), data.size(), 0) != size) Fail("pread");
+    return data;
+}
+
+bool HasLineBreakBytes(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Whether the settings could put CR or LF inside a line (a prefix, the
+// separator or the label may hold any byte).
+bool SettingsCarryLineBreaks(const ExportSettings& s) {
+    for (ShortStringField f : {field::NumberPrefix, field::XPrefix, field::YPrefix, field::ZPrefix,
+                               field::CodePrefix, field::CodeSeparator, field::LabelText})
+        if (HasLineBreakBytes(s.Get(f))) return true;
+    return false;
+}
+
+void CheckDataLines(std::string_view data, bool strict) {
+    if (data.empty()) return;
+    if (data.size() < 2 || data.substr(data.size() - 2) != "\r\n")
+        Fail("data file does not end in CR LF");
+    if (!strict) return;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\n' && (i == 0 || data[i - 1] != '\r')) Fail("LF without CR");
+        if (data[i] == '\r' && (i + 1 == data.size() || data[i + 1] != '\n')) Fail("CR without LF");
+    }
+}
+
+void CheckCounters(const RunCounters& c) {
+    for (std::int32_t v :
+         {c.Points, c.Circles, c.Arcs, c.Ellipses, c.Blocks, c.Lines, c.Polylines2D, c.Polylines3D,
+          c.Splines, c.SingleTexts, c.MultilineTexts})
+        if (v < 0) Fail("negative counter");
+}
+
+void CheckReport(const RunReport& report) {
+    if (report.size() > 1) Fail("more than one report line from one pass");
+    for (const std::string& line : report)
+        if (line != kNoEntitiesWarning && line != kTruncatedWarning &&
+            line != kUnalignedCodesWarning)
+            Fail("unexpected report line");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const NameTables names = ShippedNameTables();
+    auto input =
+        fuzz::DecodePassInput(std::string_view(reinterpret_cast<const char*>(data), size), names);
+    if (!input) return -1;  // too short to hold the fixed part: not worth keeping
+
+    ExportSettings settings;
+    settings.image = input->image;
+    FuzzHost host(input->fields, input->code);
+    host.stopAtPump = input->stopAtPump;
+    RunReport report;
+    FilePass pass(settings, names, host, report);
+    pass.options.alignGroupCodes = input->alignGroupCodes;
+    host.pass = &pass;
+
+    const int fd = DataFileDescriptor();
+    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) Fail("reset data file");
+    MemorySource source(input->drawing);
+    FileSink sink;
+    sink.Attach(fd);
+    try {
+        pass.ConvertStream(source, sink, "fuzz.dxf");
+    } catch (const KorvelError&) {
+        // Conversion errors are expected; the lines before one stay.
+        sink.Flush();
+    }
+    sink.Close();
+
+    CheckDataLines(ReadBack(fd), !SettingsCarryLineBreaks(settings));
+    CheckCounters(pass.Counters());
+    CheckReport(report);
+    return 0;
+}

@@ -1,0 +1,65 @@
+#include "fuzz_support.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace korvel::fuzz {
+
+namespace {
+
+// A list item that equals no table entry; the composer must pass over it.
+constexpr std::string_view kUnknownItem = "Unknown";
+
+}  // namespace
+
+std::optional<PassInput> DecodePassInput(std::string_view bytes, const NameTables& names) {
+    std::size_t pos = 0;
+    auto take = [&](std::size_t n) -> std::optional<std::string_view> {
+        if (bytes.size() - pos < n) return std::nullopt;
+        std::string_view part = bytes.substr(pos, n);
+        pos += n;
+        return part;
+    };
+    PassInput input;
+    auto image = take(kSettingsImageSize);
+    auto options = take(1);
+    if (!image || !options) return std::nullopt;
+    std::memcpy(input.image.data(), image->data(), kSettingsImageSize);
+    const auto optionBits = static_cast<unsigned char>((*options)[0]);
+    input.alignGroupCodes = (optionBits & 1) != 0;
+    input.stopAtPump = optionBits >> 1;
+
+    auto list = [&](unsigned mask, const std::vector<std::string>& table,
+                    std::vector<std::string>& out) -> bool {
+        auto count = take(1);
+        if (!count) return false;
+        auto items = take(static_cast<unsigned char>((*count)[0]) & mask);
+        if (!items) return false;
+        for (char c : *items) {
+            auto index = static_cast<unsigned char>(c);
+            out.emplace_back(index < table.size() ? std::string_view(table[index]) : kUnknownItem);
+        }
+        return true;
+    };
+    if (!list(7, names.dataFieldNames, input.fields)) return std::nullopt;
+    if (!list(15, names.codeElementNames, input.code)) return std::nullopt;
+    input.drawing = bytes.substr(pos);
+    return input;
+}
+
+std::string EncodePassInput(const SettingsImage& image, bool alignGroupCodes, int stopAtPump,
+                            const std::vector<int>& fieldIndexes,
+                            const std::vector<int>& codeIndexes, std::string_view drawing) {
+    std::string bytes(reinterpret_cast<const char*>(image.data()), image.size());
+    bytes += static_cast<char>((alignGroupCodes ? 1 : 0) | (std::clamp(stopAtPump, 0, 127) << 1));
+    bytes += static_cast<char>(std::min<std::size_t>(fieldIndexes.size(), 7));
+    for (std::size_t i = 0; i < fieldIndexes.size() && i < 7; ++i)
+        bytes += static_cast<char>(fieldIndexes[i]);
+    bytes += static_cast<char>(std::min<std::size_t>(codeIndexes.size(), 15));
+    for (std::size_t i = 0; i < codeIndexes.size() && i < 15; ++i)
+        bytes += static_cast<char>(codeIndexes[i]);
+    bytes += drawing;
+    return bytes;
+}
+
+}  // namespace korvel::fuzz
