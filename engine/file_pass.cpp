@@ -588,9 +588,12 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
     }
     // Never write a data file over the drawing being read, nor over any other
     // drawing: the destination may well be the source folder.
+    // A link is judged by the file it leads to.
     std::error_code ec;
     if (source.SameFileAs(dataPath) ||
-        (EndsWithDxfExtension(dataPath) && std::filesystem::exists(dataPath, ec)))
+        (std::filesystem::exists(dataPath, ec) &&
+         (EndsWithDxfExtension(dataPath) ||
+          EndsWithDxfExtension(std::filesystem::canonical(dataPath, ec)))))
         ThrowIoError(static_cast<int>(IoCode::AccessDenied));
     FileSink sink;
     sink.Create(dataPath);
