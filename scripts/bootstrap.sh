@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, only those that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev)
+packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev fonts-dejavu-core fonts-dejavu-extra)
 if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
   packages+=(${KORVEL_BOOTSTRAP_EXTRA})
