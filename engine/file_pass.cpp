@@ -1,7 +1,9 @@
 #include "engine/file_pass.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <initializer_list>
 #include <optional>
 
 #include "engine/group_code_aligner.h"
@@ -138,6 +140,64 @@ bool EndsWithDxfExtension(const std::filesystem::path& path) {
     return tail == ".dxf";
 }
 
+// What an extractor does with each group code line of its entity: which text
+// the value goes to, and whether a point is written after it.
+enum class Emission : std::uint8_t { None, Always, FitPoint };
+struct GroupRule {
+    std::string EntityValues::*value = nullptr;
+    Emission emit = Emission::None;
+};
+inline constexpr std::size_t kTokCount = static_cast<std::size_t>(Tok::Seqend) + 1;
+
+struct EntityRules {
+    std::string_view type;     // the entity type written in the Code
+    std::string_view zStart;   // Z before any group sets it
+    bool emitAtClose = false;  // one point when the closing "  0" is read
+    std::array<GroupRule, kTokCount> groups{};
+};
+
+struct Take {
+    Tok code;
+    std::string EntityValues::*value;
+    Emission emit = Emission::None;
+};
+
+constexpr EntityRules Rules(std::string_view type, std::initializer_list<Take> takes,
+                            bool emitAtClose = false, std::string_view zStart = {}) {
+    EntityRules rules{type, zStart, emitAtClose, {}};
+    // Handle and layer are those of the entity itself, for every kind.
+    rules.groups[static_cast<std::size_t>(Tok::G5)] = {&EntityValues::Handle};
+    rules.groups[static_cast<std::size_t>(Tok::G8)] = {&EntityValues::Layer};
+    for (const Take& t : takes) rules.groups[static_cast<std::size_t>(t.code)] = {t.value, t.emit};
+    return rules;
+}
+
+using V = EntityValues;
+constexpr Take kX{Tok::G10, &V::X}, kY{Tok::G20, &V::Y}, kZPoint{Tok::G30, &V::Z, Emission::Always};
+
+// POINT, CIRCLE, ARC, ELLIPSE and INSERT: a point on each Z.
+constexpr EntityRules kPoint = Rules("POINT", {kX, kY, kZPoint});
+constexpr EntityRules kCircle = Rules("CIRCLE", {kX, kY, kZPoint});
+constexpr EntityRules kArc = Rules("ARC", {kX, kY, kZPoint});
+constexpr EntityRules kEllipse = Rules("ELLIPSE", {kX, kY, kZPoint});
+constexpr EntityRules kInsert = Rules("BLOCK", {{Tok::G2, &V::BlockName}, kX, kY, kZPoint});
+// LINE: start and end point. SPLINE: control points, and fit points on request;
+// both kinds share one set of coordinates.
+constexpr EntityRules kLine = Rules(
+    "LINE",
+    {kX, kY, kZPoint, {Tok::G11, &V::X}, {Tok::G21, &V::Y}, {Tok::G31, &V::Z, Emission::Always}});
+constexpr EntityRules kSpline = Rules(
+    "SPLINE",
+    {kX, kY, kZPoint, {Tok::G11, &V::X}, {Tok::G21, &V::Y}, {Tok::G31, &V::Z, Emission::FitPoint}});
+// TEXT and MTEXT: one point, written when the entity's closing line is read.
+constexpr EntityRules kText = Rules("TEXT", {{Tok::G1, &V::Text}, kX, kY, {Tok::G30, &V::Z}}, true);
+constexpr EntityRules kMText =
+    Rules("MTEXT", {{Tok::G1, &V::Text}, kX, kY, {Tok::G30, &V::Z}}, true);
+// LWPOLYLINE: a point on each vertex (each Y). Z is the elevation (group 38),
+// "0" when the polyline has none; group 43 is a width, not a height.
+constexpr EntityRules kLwPolyline =
+    Rules("LWPOLYLINE", {{Tok::G38, &V::Z}, kX, {Tok::G20, &V::Y, Emission::Always}}, false, "0");
+
 // The main loop and the extractors over one open source and sink.
 class PassLoop {
   public:
@@ -233,38 +293,35 @@ class PassLoop {
                 ExtractPolyline();
                 break;
             case Tok::LwPolyline:
-                if (settings_.Get(field::Process2DPolylines)) ExtractLwPolyline();
+                if (settings_.Get(field::Process2DPolylines))
+                    Extract(kLwPolyline, counters_.Polylines2D);
                 break;
             case Tok::Point:
-                if (settings_.Get(field::ProcessPoints))
-                    ExtractPointEntity("POINT", counters_.Points);
+                if (settings_.Get(field::ProcessPoints)) Extract(kPoint, counters_.Points);
                 break;
             case Tok::Circle:
-                if (settings_.Get(field::ProcessCircles))
-                    ExtractPointEntity("CIRCLE", counters_.Circles);
+                if (settings_.Get(field::ProcessCircles)) Extract(kCircle, counters_.Circles);
                 break;
             case Tok::Arc:
-                if (settings_.Get(field::ProcessArcs)) ExtractPointEntity("ARC", counters_.Arcs);
+                if (settings_.Get(field::ProcessArcs)) Extract(kArc, counters_.Arcs);
                 break;
             case Tok::Ellipse:
-                if (settings_.Get(field::ProcessEllipses))
-                    ExtractPointEntity("ELLIPSE", counters_.Ellipses);
+                if (settings_.Get(field::ProcessEllipses)) Extract(kEllipse, counters_.Ellipses);
                 break;
             case Tok::Line:
-                if (settings_.Get(field::ProcessLines)) ExtractLine(false);
+                if (settings_.Get(field::ProcessLines)) Extract(kLine, counters_.Lines);
                 break;
             case Tok::Spline:
-                if (settings_.Get(field::ProcessSplines)) ExtractLine(true);
+                if (settings_.Get(field::ProcessSplines)) Extract(kSpline, counters_.Splines);
                 break;
             case Tok::Insert:
-                if (settings_.Get(field::ProcessBlocks)) ExtractInsert();
+                if (settings_.Get(field::ProcessBlocks)) Extract(kInsert, counters_.Blocks);
                 break;
             case Tok::Text:
-                if (settings_.Get(field::ProcessText)) ExtractText("TEXT", counters_.SingleTexts);
+                if (settings_.Get(field::ProcessText)) Extract(kText, counters_.SingleTexts);
                 break;
             case Tok::MText:
-                if (settings_.Get(field::ProcessMText))
-                    ExtractText("MTEXT", counters_.MultilineTexts);
+                if (settings_.Get(field::ProcessMText)) Extract(kMText, counters_.MultilineTexts);
                 break;
             default:
                 break;
@@ -284,8 +341,8 @@ class PassLoop {
 
     void Emit() { composer_.WriteDataRecord(values_, numbers_, sink_); }
 
-    // Reads the entity's next group code line; false at its closing "  0" or
-    // at the end of the file.
+    // Reads the entity's next group code line; false at the end of the file,
+    // which cuts the entity off.
     bool NextGroup() {
         if (!ReadNextLine()) {
             truncated_ = true;
@@ -294,7 +351,22 @@ class PassLoop {
         return true;
     }
 
-    void EndEntity(std::int32_t& counter) {
+    // Every entity but POLYLINE: its groups are read into their texts until
+    // the closing "  0"; points are written as the entity's table says.
+    void Extract(const EntityRules& rules, std::int32_t& counter) {
+        StartEntity(rules.type);
+        if (!rules.zStart.empty()) values_.Z.assign(rules.zStart);
+        const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
+        while (NextGroup()) {
+            const GroupRule& rule = rules.groups[static_cast<std::size_t>(current_)];
+            if (rule.value != nullptr) ReadValue(values_.*rule.value);
+            if (rule.emit == Emission::Always || (rule.emit == Emission::FitPoint && fitPoints))
+                Emit();
+            if (current_ == Tok::G0) {
+                if (rules.emitAtClose) Emit();
+                break;
+            }
+        }
         numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
         counter = Incremented(counter);
     }
@@ -311,152 +383,6 @@ class PassLoop {
             default:
                 return false;
         }
-    }
-
-    // POINT, CIRCLE, ARC, ELLIPSE: one point on each Z.
-    void ExtractPointEntity(std::string_view name, std::int32_t& counter) {
-        StartEntity(name);
-        while (NextGroup()) {
-            if (!TakeCommon()) {
-                switch (current_) {
-                    case Tok::G10:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G20:
-                        ReadValue(values_.Y);
-                        break;
-                    case Tok::G30:
-                        ReadValue(values_.Z);
-                        Emit();
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (current_ == Tok::G0) break;
-        }
-        EndEntity(counter);
-    }
-
-    // LINE (start and end point) and SPLINE (control points, and fit points
-    // when asked for); both share one set of coordinates.
-    void ExtractLine(bool spline) {
-        StartEntity(spline ? "SPLINE" : "LINE");
-        const bool fitPoints = !spline || settings_.Raw(field::IncludeSplineFitPoints) == 1;
-        while (NextGroup()) {
-            if (!TakeCommon()) {
-                switch (current_) {
-                    case Tok::G10:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G20:
-                        ReadValue(values_.Y);
-                        break;
-                    case Tok::G30:
-                        ReadValue(values_.Z);
-                        Emit();
-                        break;
-                    case Tok::G11:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G21:
-                        ReadValue(values_.Y);
-                        break;
-                    case Tok::G31:
-                        ReadValue(values_.Z);
-                        if (fitPoints) Emit();
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (current_ == Tok::G0) break;
-        }
-        EndEntity(spline ? counters_.Splines : counters_.Lines);
-    }
-
-    void ExtractInsert() {
-        StartEntity("BLOCK");
-        while (NextGroup()) {
-            if (!TakeCommon()) {
-                switch (current_) {
-                    case Tok::G2:
-                        ReadValue(values_.BlockName);
-                        break;
-                    case Tok::G10:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G20:
-                        ReadValue(values_.Y);
-                        break;
-                    case Tok::G30:
-                        ReadValue(values_.Z);
-                        Emit();
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (current_ == Tok::G0) break;
-        }
-        EndEntity(counters_.Blocks);
-    }
-
-    // TEXT and MTEXT: one point, written when the entity's closing line is read.
-    void ExtractText(std::string_view name, std::int32_t& counter) {
-        StartEntity(name);
-        while (NextGroup()) {
-            if (!TakeCommon()) {
-                switch (current_) {
-                    case Tok::G1:
-                        ReadValue(values_.Text);
-                        break;
-                    case Tok::G10:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G20:
-                        ReadValue(values_.Y);
-                        break;
-                    case Tok::G30:
-                        ReadValue(values_.Z);
-                        break;
-                    case Tok::G0:
-                        Emit();
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (current_ == Tok::G0) break;
-        }
-        EndEntity(counter);
-    }
-
-    // One point per vertex (each Y). Z is the polyline's elevation (group 38),
-    // "0" when it has none.
-    void ExtractLwPolyline() {
-        StartEntity("LWPOLYLINE");
-        values_.Z.assign("0");
-        while (NextGroup()) {
-            if (!TakeCommon()) {
-                switch (current_) {
-                    case Tok::G38:
-                        ReadValue(values_.Z);
-                        break;
-                    case Tok::G10:
-                        ReadValue(values_.X);
-                        break;
-                    case Tok::G20:
-                        ReadValue(values_.Y);
-                        Emit();
-                        break;
-                    default:
-                        break;
-                }
-            }
-            if (current_ == Tok::G0) break;
-        }
-        EndEntity(counters_.Polylines2D);
     }
 
     void ExtractPolyline() {
