@@ -6,6 +6,10 @@
 //   xyz1_startup.cpp   StartUp, the configuration commands, Exit, the close
 //                      request, the command guard
 //   xyz1_run.cpp       the run command and the window as the run's host
+//   xyz1_files.cpp     the source folder tree, the DXF file list, the
+//                      destination folder and its lock
+//   xyz1_options.cpp   the options page: report option, help, web site,
+//                      reading group codes that are not right-aligned
 #pragma once
 
 #include <QString>
@@ -83,6 +87,27 @@ class TForm1 : public QWidget {
     void BitBtn1Click();
     bool RunInProgress() const { return running_; }
     PumpTiming pumpTiming;
+
+    // ---- Source files, destination, options (xyz1_files.cpp, xyz1_options.cpp) ----
+    void sh1Change();
+    void fl1Click();
+    void autoselClick();
+    void SpeedButton1Click();  // unlock the destination
+    void SpeedButton2Click();  // lock it to the source folder
+    void SpeedButton4Click();  // browse for the destination (TForm3)
+    void BitBtn3Click();       // options page
+    void BitBtn4Click();       // back to the main page
+    void rep1Click();
+    void rep3Click();
+    void BitBtn5Click();        // help file
+    void SpeedButton11Click();  // maker's web site
+    void cbaligncodesClick();
+    // The folder selected in sh1 as the tree gives it; empty when none is.
+    QString SelectedSourceFolder() const;
+    // Selects `folder` in sh1; sh1Change runs when the selection changes.
+    void SelectSourceFolder(const QString& folder);
+    // Read group codes that are not right-aligned ("aligncodes").
+    bool AlignGroupCodes = false;
 
     // ---- State shared with the core and the other concerns ----
     Configuration& Config() { return config_; }
@@ -207,6 +232,8 @@ class TForm1 : public QWidget {
     QToolButton* SpeedButton11;
     QLabel* Label28;
     QPushButton* BitBtn4;
+    // Source files, destination, options
+    QCheckBox* cbaligncodes;
 
   signals:
     // Exit has let the program go: the application ends its event loop.
@@ -252,6 +279,11 @@ class TForm1 : public QWidget {
 
     // xyz1_run.cpp
     void CreateDataFiles();
+
+    // Source files, destination, options
+    void ConnectFilesAndOptions();
+    void RestoreAlignCodes();
+    void SetReportOption(bool show);
 
   public:
     // Runs one window command: an error ends the command and is shown in the

@@ -19,6 +19,7 @@
 #include "ui/dxf_file_list.h"
 #include "ui/glyphs.h"
 #include "ui/name_list_mirror.h"
+#include "ui/selrep.h"
 #include "ui/window_font.h"
 #include "ui/xyz1.h"
 
@@ -158,6 +159,7 @@ TForm1::~TForm1() = default;
 void TForm1::AttachDialogs(TForm2* progress, TForm3* destination) {
     progress_ = progress;
     destination_ = destination;
+    if (destination_) destination_->SetDestinationField(Edit1);
 }
 
 const std::vector<std::string>& TForm1::ExportedDataFields() const {
@@ -358,6 +360,13 @@ void TForm1::CreateOptionsPage() {
     rep3->setText(QStringLiteral("Never show Report."));
     BitBtn5 = MakeButton(GroupBox14, "BitBtn5", " Show Help file", 420, 38, 145, 30);
     BitBtn5->setIcon(glyphs::Help());
+    // Drawings from other writers: under the report option, clear of the
+    // controls above it.
+    cbaligncodes =
+        MakeCheckBox(GroupBox14, "cbaligncodes", "Read group codes that are not right-aligned",
+                     "Also read drawings whose group codes are written flush left "
+                     "or in other widths",
+                     64, 86, 330);
 
     GroupBox11 = MakeGroup(page, "GroupBox11", " Tessivo on the web ", 8, 120, 583, 80);
     SpeedButton11 = MakeSpeedButton(GroupBox11, "SpeedButton11", QIcon(glyphs::WebSite(150, 50)),
@@ -414,6 +423,7 @@ void TForm1::ConnectCommands() {
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
     connect(SpeedButton13, &QToolButton::clicked, this, &TForm1::SpeedButton13Click);
+    ConnectFilesAndOptions();
 }
 
 }  // namespace korvel

@@ -15,26 +15,28 @@ namespace korvel {
 
 namespace {
 
-// The file list as the run reads it: live, item by item.
-class FileListOfWindow final : public FileListView {
+// The file list as it stood when the run began. The window stays live during
+// a run, and a folder picked in the tree meanwhile reads the list afresh;
+// the run goes on with the files, the selection and the folders it started
+// with.
+class FrozenFileList final : public FileListView {
   public:
-    explicit FileListOfWindow(const DxfFileList& list) : list_(list) {}
-    std::size_t Count() const override { return static_cast<std::size_t>(list_.count()); }
-    bool IsSelected(std::size_t index) const override {
-        // The list may have been read afresh while the run pumped events.
-        const QListWidgetItem* item = ItemAt(index);
-        return item && item->isSelected();
+    explicit FrozenFileList(const DxfFileList& list) {
+        const int n = list.count();
+        names_.reserve(static_cast<std::size_t>(n));
+        selected_.reserve(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            names_.push_back(ToPathBytes(list.item(i)->text()));
+            selected_.push_back(list.item(i)->isSelected());
+        }
     }
-    std::string Text(std::size_t index) const override {
-        const QListWidgetItem* item = ItemAt(index);
-        return item ? ToPathBytes(item->text()) : std::string();
-    }
+    std::size_t Count() const override { return names_.size(); }
+    bool IsSelected(std::size_t index) const override { return selected_[index]; }
+    std::string Text(std::size_t index) const override { return names_[index]; }
 
   private:
-    const QListWidgetItem* ItemAt(std::size_t index) const {
-        return index < Count() ? list_.item(static_cast<int>(index)) : nullptr;
-    }
-    const DxfFileList& list_;
+    std::vector<std::string> names_;
+    std::vector<bool> selected_;
 };
 
 }  // namespace
@@ -119,8 +121,9 @@ void TForm1::CreateDataFiles() {
     BatchRunRequest request;
     request.sourceFolder = ToPathBytes(fl1->Folder());
     request.destinationFolder = ToPathBytes(Edit1->text());
+    request.passOptions.alignGroupCodes = AlignGroupCodes;
     WindowRunHost host(*this, *progress_, pumpTiming);
-    const FileListOfWindow files(*fl1);
+    const FrozenFileList files(*fl1);
     try {
         korvel::CreateDataFiles(request, files, config_.settings, names_, host, runReport_,
                                 CurrentLocalTime());

@@ -74,6 +74,7 @@ void TForm1::StartUp() {
     Edit1->setText(platform_.store.ReadText(kDestPath));
     Guarded([&] { RestoreDestinationMode(ReadStoredBool(kLocked, true)); });
     Guarded([&] { RestoreAutoSelect(ReadStoredBool(kAutoSel, false)); });
+    RestoreAlignCodes();
 
     configurationsFolder_ = programFolder_ + QStringLiteral("configurations");
     reportPath_ = programFolder_ + QStringLiteral("KorvelLog.txt");
@@ -115,14 +116,12 @@ void TForm1::UseDefaultSettings() {
 }
 
 // ---- Restoring the window state ----------------------------------------
-// These set the controls of the source folder, the destination and the
-// report option from the stored values and write the values back the way
-// the controls' own handlers do.
+// Each restore goes through the control's own handler (xyz1_files.cpp,
+// xyz1_options.cpp), which writes the value back to the store.
 
 void TForm1::RestoreReportOption(bool show) {
+    // Checking a button runs its handler.
     (show ? rep1 : rep3)->setChecked(true);
-    platform_.store.WriteBool(kShowLog, show);
-    ShowReport = show;
 }
 
 void TForm1::RestoreSourceFolder(const QString& stored) {
@@ -130,25 +129,15 @@ void TForm1::RestoreSourceFolder(const QString& stored) {
     // home folder, so the window always has a folder to show.
     const QString folder =
         !stored.isEmpty() && QFileInfo(stored).isDir() ? stored : QDir::homePath();
-    const QModelIndex index = folderModel_->index(folder);
-    if (index.isValid()) {
-        sh1->setCurrentIndex(index);
-        for (QModelIndex up = index.parent(); up.isValid(); up = up.parent()) sh1->expand(up);
-        sh1->expand(index);
-        sh1->scrollTo(index);
-        KeepSourceFolderInView();
+    SelectSourceFolder(folder);
+    const QModelIndex index = sh1->currentIndex();
+    if (!index.isValid()) {
+        // The tree cannot show it: the controls say that no folder is chosen.
+        sh1Change();
+        return;
     }
-    fl1->ReadFolder(folder);
-    if (fl1->count() > 0) {
-        BitBtn1->setEnabled(true);
-        fl1->setCurrentRow(0);
-    } else {
-        BitBtn1->setEnabled(false);
-    }
-    if (autosel->isChecked()) fl1->SelectAll();
-    if (DestinationLocked) Edit1->setText(fl1->Folder());
-    ShowSelectedCount();
-    Label30->setText(fl1->Folder());
+    sh1->expand(index);
+    KeepSourceFolderInView();
 }
 
 // The tree reads and sorts its folders in the background, which moves the
@@ -167,21 +156,11 @@ void TForm1::KeepSourceFolderInView() {
     connect(sh1, &QTreeView::collapsed, this, stop);
 }
 
-QString TForm1::CurrentSourceFolder() const {
-    return fl1->Folder();
-}
-
-void TForm1::ShowSelectedCount() {
-    Label3->setText(QString::number(fl1->SelectedCount()) + QStringLiteral(" selected."));
-}
-
 void TForm1::RestoreDestinationMode(bool locked) {
-    platform_.store.WriteBool(kLocked, locked);
-    DestinationLocked = locked;
-    SpeedButton1->setVisible(locked);
-    SpeedButton2->setVisible(!locked);
-    SpeedButton4->setEnabled(!locked);
-    if (locked) Edit1->setText(CurrentSourceFolder());
+    if (locked)
+        SpeedButton2Click();
+    else
+        SpeedButton1Click();
 }
 
 void TForm1::RestoreAutoSelect(bool on) {
@@ -190,10 +169,8 @@ void TForm1::RestoreAutoSelect(bool on) {
         if (!platform_.store.ReadBool(kAutoSel)) platform_.store.WriteBool(kAutoSel, on);
         return;
     }
+    // Changing the state runs autoselClick.
     autosel->setChecked(on);
-    if (on) fl1->SelectAll();
-    ShowSelectedCount();
-    platform_.store.WriteBool(kAutoSel, on);
 }
 
 // ---- Configuration files ------------------------------------------------

@@ -1,0 +1,87 @@
+// The options page: the report option, the help file, the maker's web site
+// and the reading of drawings whose group codes are not right-aligned.
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+
+#include "ui/xyz1.h"
+
+namespace korvel {
+
+namespace {
+
+const QString kShowLog = QStringLiteral("showlog");
+const QString kAlignCodes = QStringLiteral("aligncodes");
+
+// The help file beside the program. Windows has a viewer for compiled help;
+// elsewhere the guide is a web page.
+#ifdef Q_OS_WIN
+const QString kHelpFileName = QStringLiteral("help_korvel.chm");
+#else
+const QString kHelpFileName = QStringLiteral("help_korvel.html");
+#endif
+
+const QString kMakerWebSite = QStringLiteral("https://tessivo.example.com/korvel");
+
+}  // namespace
+
+void TForm1::BitBtn3Click() {
+    PageControl10->setCurrentWidget(TabSheet7);
+}
+
+void TForm1::BitBtn4Click() {
+    PageControl10->setCurrentWidget(TabSheet1);
+}
+
+// Runs when a report button becomes checked. The value is stored before the
+// flag changes; when the store refuses it, the flag keeps its value and the
+// buttons show it again, so a second click can retry.
+void TForm1::SetReportOption(bool show) {
+    const bool stored = Guarded([&] {
+        platform_.store.WriteBool(kShowLog, show);
+        ShowReport = show;
+    });
+    if (stored) return;
+    const QSignalBlocker block1(rep1);
+    const QSignalBlocker block3(rep3);
+    (ShowReport ? rep1 : rep3)->setChecked(true);
+}
+
+void TForm1::rep1Click() {
+    SetReportOption(true);
+}
+
+void TForm1::rep3Click() {
+    SetReportOption(false);
+}
+
+void TForm1::BitBtn5Click() {
+    // Not looked for beforehand: a missing file or viewer fails silently.
+    platform_.opener.OpenDocument(programFolder_ + kHelpFileName);
+}
+
+void TForm1::SpeedButton11Click() {
+    platform_.opener.OpenDocument(kMakerWebSite);
+}
+
+// Stored when the user changes it; the next run reads the new value.
+void TForm1::cbaligncodesClick() {
+    const bool on = cbaligncodes->isChecked();
+    const bool stored = Guarded([&] {
+        platform_.store.WriteBool(kAlignCodes, on);
+        AlignGroupCodes = on;
+    });
+    if (stored) return;
+    const QSignalBlocker block(cbaligncodes);
+    cbaligncodes->setChecked(AlignGroupCodes);
+}
+
+// Read at start-up; nothing is written back.
+void TForm1::RestoreAlignCodes() {
+    AlignGroupCodes = ReadStoredBool(kAlignCodes, false);
+    const QSignalBlocker block(cbaligncodes);
+    cbaligncodes->setChecked(AlignGroupCodes);
+}
+
+}  // namespace korvel
