@@ -1,8 +1,10 @@
 // The main window TForm1. Its methods are spread over files by concern:
 //   xyz1_layout.cpp    every control of the window, named as the window
 //                      definition names it, with its text, hint and place
-//   xyz1_settings.cpp  ShowSettings, the entity check boxes, the page of the
-//                      selected exported field
+//   xyz1_settings.cpp  ShowSettings and the entity check boxes
+//   xyz1_datafields.cpp    the exported data fields, their settings pages,
+//                          the field separator and the file extension
+//   xyz1_codesequence.cpp  the Code page: the Code sequence and its values
 //   xyz1_startup.cpp   StartUp, the configuration commands, Exit, the close
 //                      request, the command guard
 //   xyz1_run.cpp       the run command and the window as the run's host
@@ -73,7 +75,29 @@ class TForm1 : public QWidget {
     void cbsplincfitClick();
     void cbtxtClick();
     void cbmtxtClick();
+
+    // ---- Data fields and Code sequence (xyz1_datafields.cpp, xyz1_codesequence.cpp) ----
+    void Button5Click();  // field to exported
+    void Button6Click();  // field back
     void ListBox2Click();
+    void Edit6Change();
+    void Edit8Change();
+    void Edit9Change();
+    void Edit10Change();
+    void Edit4Change();
+    void Edit12Change();
+    void ComboBox3Change();
+    void ComboBox4Change();
+    void ComboBox5Change();
+    void CheckBox8Click();
+    void Edit5KeyUp();
+    void Edit11KeyUp();
+    void Button3Click();  // element into the Code sequence
+    void Button4Click();  // element out of it
+    void ListBox4Click();
+    void Edit7KeyUp();
+    void Edit2Change();
+    void Edit3Change();
 
     // ---- Start-up, configuration commands, exit (xyz1_startup.cpp) ----
     void StartUp();
@@ -257,9 +281,13 @@ class TForm1 : public QWidget {
 
     // xyz1_settings.cpp
     void StoreFlag(const QCheckBox* box, BoolField flag);
-    void ShowDataFieldPage(QWidget* page);
+
+    // Data fields and Code sequence
+    void ConnectDataFieldEditor();
+    void ConnectCodeSequenceEditor();
     void RefreshCodePage();
-    void ForceZBoxChanged();
+    void StoreText(ShortStringField f, const QString& text);
+    void StoreDecimals(Int32Field f, const QComboBox* box);
 
     // xyz1_startup.cpp
     bool ReadStoredBool(const QString& name, bool initial) const;

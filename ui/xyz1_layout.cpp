@@ -423,6 +423,8 @@ void TForm1::ConnectCommands() {
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
     connect(SpeedButton12, &QToolButton::clicked, this, &TForm1::SpeedButton12Click);
     connect(SpeedButton13, &QToolButton::clicked, this, &TForm1::SpeedButton13Click);
+    ConnectDataFieldEditor();
+    ConnectCodeSequenceEditor();
     ConnectFilesAndOptions();
 }
 

@@ -8,25 +8,11 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
+#include "ui/editor_support.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
 namespace korvel {
-
-namespace {
-
-// The decimal combo boxes list "0" to "14"; any other value selects nothing
-// and stays in the record until the user picks an item.
-void SelectDecimals(QComboBox* box, std::int32_t decimals) {
-    box->setCurrentIndex(decimals >= 0 && decimals <= 14 ? decimals : -1);
-}
-
-bool MaskHas(std::int32_t mask, int bit) {
-    const std::int32_t b = std::int32_t(1) << bit;
-    return (mask & b) == b;
-}
-
-}  // namespace
 
 void TForm1::ShowSettings() {
     const ExportSettings& s = config_.settings;
@@ -66,7 +52,7 @@ void TForm1::ShowSettings() {
             ->addItem(FromBytes(names_.dataFieldNames[static_cast<std::size_t>(i)]));
 
     if (ListBox2->count() > 0) {
-        ListBox2->setCurrentRow(0);
+        SelectRow(ListBox2, 0);
         Button6->setEnabled(true);
         ListBox2Click();
     } else {
@@ -159,82 +145,6 @@ void TForm1::cb3dplClick() {
 void TForm1::cbsplClick() {
     StoreFlag(cbspl, field::ProcessSplines);
     cbsplincfit->setEnabled(cbspl->isChecked());
-}
-
-// Shows the settings page of the selected exported field, chosen by the
-// first letter of its name, refreshed from the record.
-void TForm1::ListBox2Click() {
-    const QListWidgetItem* item = ListBox2->currentItem();
-    if (!item || !item->isSelected() || item->text().isEmpty()) return;
-    const ExportSettings& s = config_.settings;
-    switch (item->text().front().unicode()) {
-        case 'N':
-            ShowDataFieldPage(TabSheet2);
-            Edit6->setText(FromBytes(s.Get(field::NumberPrefix)));
-            Edit5->setText(QString::number(s.Get(field::StartNumber)));
-            break;
-        case 'X':
-            ShowDataFieldPage(TabSheet3);
-            Edit8->setText(FromBytes(s.Get(field::XPrefix)));
-            SelectDecimals(ComboBox3, s.Get(field::XDecimals));
-            break;
-        case 'Y':
-            ShowDataFieldPage(TabSheet4);
-            Edit9->setText(FromBytes(s.Get(field::YPrefix)));
-            SelectDecimals(ComboBox4, s.Get(field::YDecimals));
-            break;
-        case 'Z':
-            ShowDataFieldPage(TabSheet5);
-            Edit10->setText(FromBytes(s.Get(field::ZPrefix)));
-            SelectDecimals(ComboBox5, s.Get(field::ZDecimals));
-            CheckBox8->setChecked(s.Get(field::ForceZ));
-            Edit11->setText(FromBytes(s.Get(field::ForcedZValue)));
-            ForceZBoxChanged();
-            break;
-        case 'C':
-            RefreshCodePage();
-            break;
-        default:
-            break;
-    }
-}
-
-void TForm1::ShowDataFieldPage(QWidget* page) {
-    PageControl1->setCurrentWidget(page);
-}
-
-// The force check box: Edit11 follows it, an empty Edit11 shows "0.00"
-// (the record keeps its value until a key is released there).
-void TForm1::ForceZBoxChanged() {
-    Edit11->setEnabled(CheckBox8->isChecked());
-    if (Edit11->text().trimmed().isEmpty()) Edit11->setText(QStringLiteral("0.00"));
-    StoreFlag(CheckBox8, field::ForceZ);
-}
-
-// The Code page rebuilt from the record: both lists in index order.
-void TForm1::RefreshCodePage() {
-    const ExportSettings& s = config_.settings;
-    ShowDataFieldPage(TabSheet6);
-    ListBox4->clear();
-    ListBox3->clear();
-    const std::int32_t codeMask = s.Get(field::CodeElementMask);
-    for (int i = 0; i < kCodeElementCount; ++i)
-        (MaskHas(codeMask, i) ? ListBox4 : ListBox3)
-            ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
-    if (ListBox3->count() > 0) {
-        ListBox3->setCurrentRow(0);
-        Button3->setEnabled(true);
-    } else {
-        Button3->setEnabled(false);
-    }
-    if (ListBox4->count() > 0) {
-        ListBox4->setCurrentRow(0);
-        Button4->setEnabled(true);
-    } else {
-        Button4->setEnabled(false);
-    }
-    Edit2->setText(FromBytes(s.Get(field::CodePrefix)));
-    Edit3->setText(FromBytes(s.Get(field::CodeSeparator)));
 }
 
 }  // namespace korvel
