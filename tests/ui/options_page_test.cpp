@@ -1,0 +1,253 @@
+// The options page: switching pages, the report option and its store value,
+// the help file and the web site, and reading drawings whose group codes are
+// not right-aligned, kept in the store and handed to the run.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QToolButton>
+
+#include "engine/file_pass.h"
+#include "folder_tree_clicks.h"
+#include "ui/dxf_file_list.h"
+#include "window_harness.h"
+
+using namespace korvel;
+using korvel::testing::PointDrawing;
+using korvel::testing::ReadAll;
+using korvel::testing::SelectedNames;
+using korvel::testing::WindowHarness;
+using korvel::testing::WriteAll;
+using Kind = FakeMessageBoxes::Kind;
+
+namespace {
+
+// The drawing with its group codes written flush left, as some writers do:
+// lines pair up as code and value from the start of the file.
+QByteArray FlushLeft(const QByteArray& drawing) {
+    QList<QByteArray> lines = drawing.split('\n');
+    for (qsizetype i = 0; i < lines.size(); i += 2) {
+        QByteArray code = lines[i];
+        const bool cr = code.endsWith('\r');
+        code = code.trimmed();
+        lines[i] = cr ? code + '\r' : code;
+    }
+    return lines.join('\n');
+}
+
+void Click(QAbstractButton* b) {
+    // On the box or the round button itself, not beside a short caption.
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+}
+
+QStringList ReportLines(const QString& path) {
+    QStringList lines = QString::fromLatin1(ReadAll(path)).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.pop_back();
+    return lines;
+}
+
+}  // namespace
+
+class OptionsPageTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void pagesSwitchAndLeaveTheMainPageAsItWas() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        for (const char* n : {"a.dxf", "b.dxf", "c.dxf"}) WriteAll(src + "/" + n, "");
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", "/out"}, {"locked", 0}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        korvel::testing::ClickFile(f.fl1, 2, Qt::ControlModifier);
+        const QStringList selected = SelectedNames(f.fl1);
+        const SettingsImage image = f.Config().settings.image;
+        auto* pages = h.Control<QStackedWidget>("PageControl10");
+
+        QTest::mouseClick(f.BitBtn3, Qt::LeftButton);
+        QCOMPARE(pages->currentWidget(), f.TabSheet7);
+        QVERIFY(f.rep1->isVisible() && f.BitBtn4->isVisible() && !f.BitBtn1->isVisible());
+        // The strip at the bottom stays on both pages.
+        QVERIFY(f.Label19->isVisible());
+        QTest::mouseClick(f.BitBtn4, Qt::LeftButton);
+        QCOMPARE(pages->currentWidget(), f.TabSheet1);
+
+        QCOMPARE(SelectedNames(f.fl1), selected);
+        QCOMPARE(selected.size(), 2);
+        QCOMPARE(f.Edit1->text(), QStringLiteral("/out"));
+        QVERIFY(f.Config().settings.image == image);
+        QVERIFY(h.fakes.store.writes.size() == 3);  // the three start-up write-backs
+    }
+
+    void reportOptionIsStoredOnlyWhenAButtonBecomesChecked() {
+        WindowHarness h;
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        f.BitBtn3Click();
+        QVERIFY(f.rep3->isChecked() && !f.ShowReport);
+        h.fakes.store.writes.clear();
+
+        Click(f.rep1);
+        QVERIFY(f.ShowReport);
+        QCOMPARE(h.fakes.store.writes, QStringList{"showlog=1"});
+        Click(f.rep1);  // already on: nothing runs
+        QCOMPARE(h.fakes.store.writes, QStringList{"showlog=1"});
+        Click(f.rep3);
+        QVERIFY(!f.ShowReport);
+        QCOMPARE(h.fakes.store.writes, (QStringList{"showlog=1", "showlog=0"}));
+        // The keyboard turns a button on as well.
+        f.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.rep3->setFocus();
+        QTest::keyClick(f.rep3, Qt::Key_Up);
+        QVERIFY(f.rep1->isChecked() && f.ShowReport);
+        QCOMPARE(h.fakes.store.writes, (QStringList{"showlog=1", "showlog=0", "showlog=1"}));
+    }
+
+    void reportOptionChosenHereIsInForceAfterTheNextStart() {
+        MemoryStateStore kept;
+        {
+            WindowHarness h;
+            h.CreateAndStart();
+            Click(h.Form().rep1);
+            kept.values = h.fakes.store.values;
+        }
+        WindowHarness h;
+        h.fakes.store.values = kept.values;
+        h.CreateAndStart();
+        QVERIFY(h.Form().rep1->isChecked());
+        QVERIFY(h.Form().ShowReport);
+    }
+
+    void failedReportOptionWriteKeepsTheOptionInForce() {
+        WindowHarness h;
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        h.fakes.store.failingWrites = {"showlog"};
+        Click(f.rep1);
+        QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
+                 QStringList{QStringLiteral("Failed to set data for 'showlog'")});
+        QVERIFY(!f.ShowReport);
+        // The buttons show the option in force, so a second click can retry.
+        QVERIFY(f.rep3->isChecked() && !f.rep1->isChecked());
+        h.fakes.store.failingWrites.clear();
+        Click(f.rep1);
+        QVERIFY(f.ShowReport);
+        QCOMPARE(h.fakes.store.ReadBool("showlog"), std::optional<bool>(true));
+    }
+
+    void helpFileAndWebSiteOpenWithTheirPrograms() {
+        WindowHarness h;
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        QTest::mouseClick(f.BitBtn5, Qt::LeftButton);
+        QTest::mouseClick(f.SpeedButton11, Qt::LeftButton);
+        QCOMPARE(h.fakes.opener.documents.size(), 2);
+        QCOMPARE(h.fakes.opener.documents[0], h.ProgramFolder() + "help_korvel.html");
+        QVERIFY(h.fakes.opener.documents[1].startsWith(QStringLiteral("https://")));
+        // Neither is looked for first, nor is anything reported.
+        QVERIFY(h.fakes.boxes.shown.empty());
+        QVERIFY(h.fakes.opener.textDocuments.isEmpty());
+    }
+
+    void theBuildPutsTheUserGuideBesideTheProgram() {
+        const QByteArray guide = ReadAll(QStringLiteral(KORVEL_BUILD_DIR "/help_korvel.html"));
+        QVERIFY(!guide.isEmpty());
+        // It covers the window, the data lines, the files and the converter.
+        for (const char* must :
+             {"<title>", "Create Data Files", "AutoSelect all files.", "Always show Report.",
+              "Read group codes that are not right-aligned", "KorvelLog.txt", "korvel.ini", "*.krv",
+              "korvel-cli", "--align-codes", "1,1.500,2.000,0.000,WALLS"})
+            QVERIFY2(guide.contains(must), must);
+    }
+
+    void alignCodesBoxSitsInTheOptionsGroupClearOfTheOthers() {
+        WindowHarness h;
+        h.Create();
+        TForm1& f = h.Form();
+        QCOMPARE(f.cbaligncodes->parentWidget(), static_cast<QWidget*>(f.GroupBox14));
+        QCOMPARE(f.cbaligncodes->text(),
+                 QStringLiteral("Read group codes that are not right-aligned"));
+        QVERIFY(f.GroupBox14->rect().contains(f.cbaligncodes->geometry()));
+        for (QWidget* w : f.GroupBox14->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w != f.cbaligncodes)
+                QVERIFY2(!w->geometry().intersects(f.cbaligncodes->geometry()),
+                         qPrintable(w->objectName()));
+        QVERIFY(!f.cbaligncodes->isChecked());
+    }
+
+    void alignCodesIsStoredWhenItChangesAndReadAtStartUp() {
+        MemoryStateStore kept;
+        {
+            WindowHarness h;
+            h.CreateAndStart();
+            TForm1& f = h.Form();
+            QVERIFY(!f.AlignGroupCodes);
+            // Read, not written, at start-up.
+            QVERIFY(!h.fakes.store.values.count("aligncodes"));
+            Click(f.cbaligncodes);
+            QVERIFY(f.AlignGroupCodes);
+            QCOMPARE(h.fakes.store.writes.back(), QStringLiteral("aligncodes=1"));
+            kept.values = h.fakes.store.values;
+        }
+        {
+            WindowHarness h;
+            h.fakes.store.values = kept.values;
+            h.CreateAndStart();
+            QVERIFY(h.Form().cbaligncodes->isChecked());
+            QVERIFY(h.Form().AlignGroupCodes);
+            QVERIFY(!h.fakes.store.writes.contains(QStringLiteral("aligncodes=1")));
+            Click(h.Form().cbaligncodes);
+            QCOMPARE(h.fakes.store.writes.back(), QStringLiteral("aligncodes=0"));
+            QVERIFY(!h.Form().AlignGroupCodes);
+        }
+    }
+
+    void failedAlignCodesWriteLeavesTheOptionAsItWas() {
+        WindowHarness h;
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        h.fakes.store.failingWrites = {"aligncodes"};
+        Click(f.cbaligncodes);
+        QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
+                 QStringList{QStringLiteral("Failed to set data for 'aligncodes'")});
+        QVERIFY(!f.cbaligncodes->isChecked());
+        QVERIFY(!f.AlignGroupCodes);
+    }
+
+    void theRunReadsFlushLeftDrawingsOnlyWithTheOption() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        const QString out = h.Work() + "/out";
+        QDir().mkpath(src);
+        QDir().mkpath(out);
+        WriteAll(src + "/aligned.dxf", PointDrawing(25));
+        WriteAll(src + "/flush.dxf", FlushLeft(PointDrawing(25)));
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", out}, {"locked", 0}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+
+        f.BitBtn1Click();
+        QCOMPARE(ReadAll(out + "/flush.txt"), QByteArray(""));
+        QStringList report = ReportLines(f.ReportPath());
+        QVERIFY(report.contains(
+            QString::fromLatin1(kUnalignedCodesWarning.data(), kUnalignedCodesWarning.size())));
+
+        Click(f.cbaligncodes);
+        f.BitBtn1Click();
+        const QByteArray aligned = ReadAll(out + "/aligned.txt");
+        QCOMPARE(aligned.count("\r\n"), 25);
+        QCOMPARE(ReadAll(out + "/flush.txt"), aligned);
+        report = ReportLines(f.ReportPath());
+        QVERIFY(!report.join('\n').contains(QStringLiteral("*** Warning")));
+    }
+};
+
+QTEST_MAIN(OptionsPageTest)
+#include "options_page_test.moc"
