@@ -35,7 +35,7 @@ void TForm1::ConnectCodeSequenceEditor() {
     connect(Button3, &QPushButton::clicked, this, command(&TForm1::Button3Click));
     connect(Button4, &QPushButton::clicked, this, command(&TForm1::Button4Click));
     // As with ListBox2: the user's selections only.
-    connect(ListBox4, &QListWidget::currentRowChanged, this, command(&TForm1::ListBox4Click));
+    connect(ListBox4, &QListWidget::itemSelectionChanged, this, command(&TForm1::ListBox4Click));
     KeepSelection(ListBox3);
     KeepSelection(ListBox4);
     connect(Edit2, &QLineEdit::textChanged, this, command(&TForm1::Edit2Change));

@@ -34,8 +34,10 @@ void TForm1::ConnectDataFieldEditor() {
     connect(Button5, &QPushButton::clicked, this, command(&TForm1::Button5Click));
     connect(Button6, &QPushButton::clicked, this, command(&TForm1::Button6Click));
     // The program selects rows with the list's signals blocked (SelectRow),
-    // so this follows the user's own selection, by mouse or keyboard.
-    connect(ListBox2, &QListWidget::currentRowChanged, this, command(&TForm1::ListBox2Click));
+    // so this follows the user's own selection, by mouse or keyboard. The
+    // selection, not the current row: a mouse press moves the current row
+    // before it selects.
+    connect(ListBox2, &QListWidget::itemSelectionChanged, this, command(&TForm1::ListBox2Click));
     KeepSelection(ListBox1);
     KeepSelection(ListBox2);
 
