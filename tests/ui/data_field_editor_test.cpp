@@ -248,15 +248,6 @@ class DataFieldEditorTest : public QObject {
         QCOMPARE(box->currentText(), QStringLiteral("4"));
         QCOMPARE(e.Settings().Get(field::XDecimals), 4);
         QCOMPARE(e.RunLines().first(), QStringLiteral("1,1000.0000,2000.500,0.250,L0"));
-
-        // A value beyond the list shows no item and stays as it is.
-        e.Settings().Set(field::YDecimals, 15);
-        e.Form().Config().TakeSnapshot();
-        e.Form().ShowSettings();
-        e.ClickItem("ListBox2", "Y");
-        QCOMPARE(e.Control<QComboBox>("ComboBox4")->currentIndex(), -1);
-        QCOMPARE(e.Settings().Get(field::YDecimals), 15);
-        QVERIFY(!e.Form().Config().Changed());
     }
 
     void showingALoadedRecordWritesNothing() {
