@@ -117,7 +117,7 @@ bool TForm3::SelectFolder(const QString& folder) {
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
         ShellTreeView1->expand(up);
     ShellTreeView1->setCurrentIndex(index);
-    ShellTreeView1->scrollTo(index);
+    ShellTreeView1->scrollTo(index, QAbstractItemView::PositionAtCenter);
     return true;
 }
 
