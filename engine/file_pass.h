@@ -52,11 +52,7 @@ struct PassOptions {
 class FilePass {
   public:
     FilePass(ExportSettings& settings, const NameTables& names, PassHost& host, RunReport& report)
-        : settings_(settings),
-          names_(names),
-          host_(host),
-          report_(report),
-          composer_(settings, names, host) {}
+        : settings_(settings), host_(host), report_(report), composer_(settings, names, host) {}
 
     // One pass. Returns normally when the file is done, stopped, or could not
     // be opened (then OpenFailed() is true and one line is in the report).
@@ -82,7 +78,6 @@ class FilePass {
     void Run(ByteSource& source, FileSink& sink);
 
     ExportSettings& settings_;
-    const NameTables& names_;
     PassHost& host_;
     RunReport& report_;
     RecordComposer composer_;

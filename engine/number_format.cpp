@@ -178,14 +178,13 @@ void AppendRounded(std::string& out, bool negative, const char* digits, int coun
 }
 
 // The shape nearly every coordinate in a drawing has: an optional sign,
-// digits, an optional point and digits, nothing else. When the integer digits
-// and the decimals asked for stay within the 14 significant digits and the
-// text has at most 18 digits, rounding the text at the last decimal place is
-// the whole format; this does exactly that without a general parse. Returns
-// false, having written nothing, for every other text.
+// digits, an optional point and digits, nothing else. For such a text of at
+// most 18 digits, rounding the text itself is the whole format: it keeps the
+// decimals asked for, or fewer where the 14 significant digits end (the rest
+// are written as zeros). This does exactly that without a general parse, and
+// returns false, having written nothing, for every other text.
 bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
-    if (decimals < 0 || decimals > kMaxSignificant || text.empty() || text.size() > 40)
-        return false;
+    if (decimals < 0 || decimals > kMaxDecimals || text.empty() || text.size() > 40) return false;
     const char* p = text.data();
     const char* const end = p + text.size();
     const bool negative = *p == '-';
@@ -204,23 +203,25 @@ bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
     }
     const bool point = fraction != whole;
     if (p != end || (fraction == mantissa && !point)) return false;  // not a plain number
-    if (wholeDigits + decimals > kMaxSignificant || wholeDigits + fractionDigits > kExtendedDigits)
+    if (wholeDigits > kMaxSignificant || wholeDigits + fractionDigits > kExtendedDigits)
         return false;
+    // Below 1 the significant digits start somewhere in the fraction; the cap
+    // cannot bite as long as no more than 14 decimals are asked for.
+    if (wholeDigits == 0 && decimals > kMaxSignificant) return false;
+    const int rounded = std::min(decimals, kMaxSignificant - wholeDigits);
 
-    // Write the digits kept, then round the last one up when the first digit
-    // dropped is 5 or more.
-    char buffer[4 + 2 * kMaxSignificant];
+    // Write the digits kept, round the last one up when the first digit
+    // dropped is 5 or more, then fill the decimals beyond the cap with zeros.
+    char buffer[4 + kMaxSignificant + kMaxDecimals];
     char* q = buffer + 1;  // room for the sign
     char* const first = q;
     if (wholeDigits == 0) *q++ = '0';
     for (int i = 0; i < wholeDigits; ++i) *q++ = whole[i];
-    if (decimals > 0) {
-        *q++ = '.';
-        const int copied = std::min(fractionDigits, decimals);
-        for (int i = 0; i < copied; ++i) *q++ = fraction[i];
-        for (int i = copied; i < decimals; ++i) *q++ = '0';
-    }
-    if (fractionDigits > decimals && fraction[decimals] >= '5') {
+    if (decimals > 0) *q++ = '.';
+    const int copied = std::min(fractionDigits, rounded);
+    for (int i = 0; i < copied; ++i) *q++ = fraction[i];
+    for (int i = copied; i < rounded; ++i) *q++ = '0';
+    if (fractionDigits > rounded && fraction[rounded] >= '5') {
         char* r = q - 1;
         for (;; --r) {
             if (r < first) return false;  // a carry into a new leading digit: the general path
@@ -230,6 +231,7 @@ bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
         }
         ++*r;
     }
+    for (int i = rounded; i < decimals; ++i) *q++ = '0';
     char* start = first;
     if (negative) {
         // Zero keeps no minus sign, also when a negative value rounds to it.
