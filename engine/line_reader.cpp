@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace korvel {
 
 namespace {
@@ -20,7 +24,29 @@ bool HoldsLoneCr(const char* p, std::size_t n) {
 }  // namespace
 
 LineReader::LineReader(ByteSource& source, std::size_t blockSize)
-    : source_(source), buffer_(std::max<std::size_t>(blockSize, 16), '\0'), data_(buffer_.data()) {}
+    : source_(source),
+      buffer_(std::max<std::size_t>(blockSize, 16) + kMaskBytes, '\0'),
+      capacity_(buffer_.size() - kMaskBytes),
+      data_(buffer_.data()) {}
+
+std::uint64_t LineReader::LineEndMask(std::size_t at) const {
+    if (at >= end_) return 0;
+    const char* p = data_ + at;
+    std::uint64_t mask = 0;
+#ifdef __SSE2__
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (int i = 0; i < 4; ++i) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        const auto bits = static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lf)));
+        mask |= std::uint64_t(bits) << (16 * i);
+    }
+#else
+    for (std::size_t i = 0; i < kMaskBytes; ++i) mask |= std::uint64_t(p[i] == '\n') << i;
+#endif
+    const std::size_t available = end_ - at;
+    if (available < kMaskBytes) mask &= (std::uint64_t(1) << available) - 1;
+    return mask;
+}
 
 bool LineReader::Refill() {
     if (exhausted_) return false;
@@ -30,12 +56,15 @@ bool LineReader::Refill() {
         end_ -= pos_;
         pos_ = 0;
     }
-    if (end_ == buffer_.size())
-        buffer_.resize(buffer_.size() * 2);  // a line longer than the buffer
+    if (end_ == capacity_) {  // a line longer than the buffer
+        capacity_ *= 2;
+        buffer_.resize(capacity_ + kMaskBytes);
+    }
     data_ = buffer_.data();
-    std::size_t n = source_.Read(buffer_.data() + end_, buffer_.size() - end_);
+    std::size_t n = source_.Read(buffer_.data() + end_, capacity_ - end_);
     if (n == 0) {
         exhausted_ = true;
+        ResetMask();
         return false;
     }
     // Ctrl-Z ends the file: nothing behind it is ever seen.
@@ -45,6 +74,7 @@ bool LineReader::Refill() {
     }
     end_ += n;
     loneCr_ = HoldsLoneCr(data_, end_) || (exhausted_ && end_ > 0 && data_[end_ - 1] == '\r');
+    ResetMask();
     return n > 0;
 }
 
@@ -68,6 +98,7 @@ std::string_view LineReader::NextSlow() {
         for (std::size_t i = 0; i < len; ++i)
             if (begin[i] != '\r') scratch_.push_back(begin[i]);
         pos_ = next;
+        ResetMask();
         return scratch_;
     }
 }
