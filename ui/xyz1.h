@@ -80,6 +80,8 @@ class TForm1 : public QWidget {
     void Button5Click();  // field to exported
     void Button6Click();  // field back
     void ListBox2Click();
+    // Selects the first exported field and shows its page; with none, Button6 goes off.
+    void SelectFirstExportedField();
     void Edit6Change();
     void Edit8Change();
     void Edit9Change();

@@ -107,6 +107,10 @@ void TForm1::Button6Click() {
     SelectRow(ListBox1, ListBox1->count() - 1);
 
     // With the last field gone, the page shown stays as it is.
+    SelectFirstExportedField();
+}
+
+void TForm1::SelectFirstExportedField() {
     if (ListBox2->count() > 0) {
         SelectRow(ListBox2, 0);
         Button6->setEnabled(true);

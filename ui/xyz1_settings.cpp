@@ -51,13 +51,7 @@ void TForm1::ShowSettings() {
         (MaskHas(fieldMask, i) ? ListBox2 : ListBox1)
             ->addItem(FromBytes(names_.dataFieldNames[static_cast<std::size_t>(i)]));
 
-    if (ListBox2->count() > 0) {
-        SelectRow(ListBox2, 0);
-        Button6->setEnabled(true);
-        ListBox2Click();
-    } else {
-        Button6->setEnabled(false);
-    }
+    SelectFirstExportedField();
     if (ListBox1->count() > 0) {
         ListBox1->setCurrentRow(0);
         Button5->setEnabled(true);

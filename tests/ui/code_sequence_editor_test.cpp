@@ -181,8 +181,7 @@ class CodeSequenceEditorTest : public QObject {
         s.Set(field::LabelText, "SURVEY");
         s.Set(field::CounterStart, 40);
         s.Set(field::EntityNumberStart, 700);
-        WriteAll(e.h.Configurations() + "/code.krv",
-                 QByteArray(reinterpret_cast<const char*>(s.image.data()), kSettingsImageSize));
+        WriteAll(e.h.Configurations() + "/code.krv", ImageBytes(s));
         WriteAll(e.h.Path("korvel.ini"), "code.krv\r\n");
         e.Form().StartUp();
         QVERIFY(e.h.fakes.boxes.shown.empty());

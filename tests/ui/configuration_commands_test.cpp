@@ -9,6 +9,7 @@
 #include "window_harness.h"
 
 using namespace korvel;
+using korvel::testing::ImageBytes;
 using korvel::testing::ReadAll;
 using korvel::testing::WindowHarness;
 using korvel::testing::WriteAll;
@@ -16,14 +17,10 @@ using Kind = FakeMessageBoxes::Kind;
 
 namespace {
 
-QByteArray Image(const ExportSettings& s) {
-    return QByteArray(reinterpret_cast<const char*>(s.image.data()), kSettingsImageSize);
-}
-
 QByteArray DefaultImage() {
     ExportSettings s;
     s.image = DefaultSettingsImage();
-    return Image(s);
+    return ImageBytes(s);
 }
 
 // A second configuration in the configurations folder to load.
@@ -33,7 +30,7 @@ QString WriteOther(WindowHarness& h) {
     s.Set(field::DataFieldMask, 1 | 16);
     s.Set(field::YDecimals, 9);
     const QString path = h.Configurations() + "/other.krv";
-    WriteAll(path, Image(s));
+    WriteAll(path, ImageBytes(s));
     return path;
 }
 
@@ -116,7 +113,7 @@ class ConfigurationCommandsTest : public QObject {
         QCOMPARE(asked.request.filter, QStringLiteral("Korvel configuration files (*.krv)"));
         QCOMPARE(asked.request.defaultSuffix, QStringLiteral("krv"));
         QCOMPARE(asked.request.folder, h.Configurations());
-        QCOMPARE(Image(f.Config().settings), ReadAll(other));
+        QCOMPARE(ImageBytes(f.Config().settings), ReadAll(other));
         QVERIFY(!f.Config().Changed());
         QCOMPARE(h.Control<QLabel>("Label19")->text(), QStringLiteral("other.krv"));
         QCOMPARE(ReadAll(h.Path("korvel.ini")), QByteArray("other.krv\r\n"));
@@ -130,14 +127,14 @@ class ConfigurationCommandsTest : public QObject {
         TForm1& f = h.Form();
         const QString other = WriteOther(h);
         f.Config().settings.Set(field::ProcessArcs, true);
-        const QByteArray edited = Image(f.Config().settings);
+        const QByteArray edited = ImageBytes(f.Config().settings);
         h.fakes.boxes.answers = {PromptAnswer::Yes};
         h.fakes.dialogs.answers = {h.Configurations() + "/edited.krv", other};
         f.SpeedButton12Click();
         QCOMPARE(h.fakes.boxes.Texts(Kind::Prompt),
                  QStringList{"Current configuration has changed, do you want to save it ?"});
         QCOMPARE(ReadAll(h.Configurations() + "/edited.krv"), edited);
-        QCOMPARE(Image(f.Config().settings), ReadAll(other));
+        QCOMPARE(ImageBytes(f.Config().settings), ReadAll(other));
         QCOMPARE(ReadAll(h.Path("korvel.ini")), QByteArray("other.krv\r\n"));
     }
 
@@ -166,7 +163,7 @@ class ConfigurationCommandsTest : public QObject {
         f.SpeedButton12Click();
         QCOMPARE(h.fakes.dialogs.asked.size(), std::size_t(1));
         QVERIFY(!h.fakes.dialogs.asked[0].save);
-        QCOMPARE(Image(f.Config().settings), ReadAll(other));
+        QCOMPARE(ImageBytes(f.Config().settings), ReadAll(other));
     }
 
     void loadPromptCancelChangesNothing() {
@@ -175,11 +172,11 @@ class ConfigurationCommandsTest : public QObject {
         TForm1& f = h.Form();
         WriteOther(h);
         f.Config().settings.Set(field::ProcessArcs, true);
-        const QByteArray edited = Image(f.Config().settings);
+        const QByteArray edited = ImageBytes(f.Config().settings);
         h.fakes.boxes.answers = {PromptAnswer::Cancel};
         f.SpeedButton12Click();
         QVERIFY(h.fakes.dialogs.asked.empty());
-        QCOMPARE(Image(f.Config().settings), edited);
+        QCOMPARE(ImageBytes(f.Config().settings), edited);
     }
 
     void loadOfAMissingFileShowsTheErrorAndKeepsEverything() {
@@ -191,7 +188,7 @@ class ConfigurationCommandsTest : public QObject {
         f.SpeedButton12Click();
         QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
                  QStringList{"Cannot open file \"" + path + "\". No such file or directory."});
-        QCOMPARE(Image(f.Config().settings), DefaultImage());
+        QCOMPARE(ImageBytes(f.Config().settings), DefaultImage());
         QCOMPARE(h.Control<QLabel>("Label19")->text(), QStringLiteral("None"));
         QVERIFY(!QFile::exists(h.Path("korvel.ini")));
     }
@@ -210,7 +207,7 @@ class ConfigurationCommandsTest : public QObject {
         f.Config().settings.Set(field::NumberPrefix, "ab");  // "cd" stays behind the length
         auto* exported = h.Control<QListWidget>("ListBox2");
         exported->insertItem(0, exported->takeItem(3));
-        const QByteArray saved = Image(f.Config().settings);
+        const QByteArray saved = ImageBytes(f.Config().settings);
         h.fakes.dialogs.answers = {h.Configurations() + "/round.krv"};
         f.SpeedButton13Click();
         QCOMPARE(ReadAll(h.Configurations() + "/round.krv"), saved);
@@ -219,7 +216,7 @@ class ConfigurationCommandsTest : public QObject {
         h.fakes.boxes.answers = {PromptAnswer::No};
         h.fakes.dialogs.answers = {h.Configurations() + "/round.krv"};
         f.SpeedButton12Click();
-        QCOMPARE(Image(f.Config().settings), saved);
+        QCOMPARE(ImageBytes(f.Config().settings), saved);
         QVERIFY(h.Control<QCheckBox>("cbcirc")->isChecked());
         QVERIFY(!h.Control<QCheckBox>("cbp3dinc")->isEnabled());
         QCOMPARE(f.ExportedDataFields(),

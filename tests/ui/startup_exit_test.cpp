@@ -16,6 +16,7 @@
 #include "window_harness.h"
 
 using namespace korvel;
+using korvel::testing::ImageBytes;
 using korvel::testing::ReadAll;
 using korvel::testing::WindowHarness;
 using korvel::testing::WriteAll;
@@ -33,7 +34,7 @@ QByteArray CustomImage() {
     s.Set(field::DataFieldMask, 2 | 8);
     s.Set(field::XDecimals, 6);
     s.Set(field::ProcessSplines, true);
-    return QByteArray(reinterpret_cast<const char*>(s.image.data()), kSettingsImageSize);
+    return ImageBytes(s);
 }
 
 }  // namespace

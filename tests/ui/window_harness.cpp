@@ -33,6 +33,10 @@ void WindowHarness::CreateAndStart() {
     form1_->StartUp();
 }
 
+QByteArray ImageBytes(const ExportSettings& settings) {
+    return QByteArray(reinterpret_cast<const char*>(settings.image.data()), kSettingsImageSize);
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};

@@ -58,6 +58,9 @@ class WindowHarness {
     std::unique_ptr<TForm3> form3_;
 };
 
+// The 404 bytes of a settings image, as a configuration file holds them.
+QByteArray ImageBytes(const ExportSettings& settings);
+
 // File helpers.
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& bytes);
