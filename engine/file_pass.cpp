@@ -125,6 +125,11 @@ Tok Classify(std::string_view s) {
     }
 }
 
+// The reader tags every line with its Tok while it reads ahead.
+std::uint8_t ClassifyLine(std::string_view line) {
+    return static_cast<std::uint8_t>(Classify(line));
+}
+
 // How many lines after "ENTITIES" are looked at for unaligned group codes.
 constexpr int kAlignmentProbeLines = 64;
 
@@ -144,7 +149,7 @@ bool EndsWithDxfExtension(const std::filesystem::path& path) {
 // the value goes to, and whether a point is written after it.
 enum class Emission : std::uint8_t { None, Always, FitPoint };
 struct GroupRule {
-    std::string EntityValues::*value = nullptr;
+    ValueText EntityValues::*value = nullptr;
     Emission emit = Emission::None;
 };
 inline constexpr std::size_t kTokCount = static_cast<std::size_t>(Tok::Seqend) + 1;
@@ -158,7 +163,7 @@ struct EntityRules {
 
 struct Take {
     Tok code;
-    std::string EntityValues::*value;
+    ValueText EntityValues::*value;
     Emission emit = Emission::None;
 };
 
@@ -250,14 +255,14 @@ class PassLoop {
             return false;
         }
         line_ = reader_.Next();
-        current_ = Classify(line_);
+        current_ = static_cast<Tok>(reader_.Tag());
         if (probeLines_ > 0) Probe(line_);
         return true;
     }
 
     // The value line after a group code line the extractor takes.
-    void ReadValue(std::string& value) {
-        value.assign(reader_.Next());
+    void ReadValue(ValueText& value) {
+        value.Assign(reader_.Next());
         if (probeLines_ > 0) Probe(value);
     }
 
@@ -329,14 +334,14 @@ class PassLoop {
     }
 
     void StartEntity(std::string_view type) {
-        values_.X.clear();
-        values_.Y.clear();
-        values_.Z.clear();
-        values_.Handle.clear();
-        values_.Layer.clear();
-        values_.BlockName.clear();
-        values_.Text.clear();
-        values_.EntityType.assign(type);
+        values_.X.Clear();
+        values_.Y.Clear();
+        values_.Z.Clear();
+        values_.Handle.Clear();
+        values_.Layer.Clear();
+        values_.BlockName.Clear();
+        values_.Text.Clear();
+        values_.EntityType.Assign(type);
     }
 
     void Emit() { composer_.WriteDataRecord(values_, numbers_, sink_); }
@@ -355,7 +360,7 @@ class PassLoop {
     // the closing "  0"; points are written as the entity's table says.
     void Extract(const EntityRules& rules, std::int32_t& counter) {
         StartEntity(rules.type);
-        if (!rules.zStart.empty()) values_.Z.assign(rules.zStart);
+        if (!rules.zStart.empty()) values_.Z.Assign(rules.zStart);
         const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
         while (NextGroup()) {
             const GroupRule& rule = rules.groups[static_cast<std::size_t>(current_)];
@@ -387,7 +392,7 @@ class PassLoop {
 
     void ExtractPolyline() {
         StartEntity("POLYLINE");
-        headerFlags_.assign("0");
+        headerFlags_.Assign("0");
         while (NextGroup()) {
             if (!TakeCommon() && current_ == Tok::G70) ReadValue(headerFlags_);
             if (current_ == Tok::Vertex) break;
@@ -406,7 +411,7 @@ class PassLoop {
         }
 
         // Coordinates and vertex flags carry over from one vertex to the next.
-        vertexFlags_.assign("0");
+        vertexFlags_.Assign("0");
         while (NextGroup()) {
             switch (current_) {
                 case Tok::G10:
@@ -448,8 +453,8 @@ class PassLoop {
     std::string_view line_;  // valid until the next read
     Tok current_ = Tok::Other;
     EntityValues values_;
-    std::string headerFlags_;
-    std::string vertexFlags_;
+    ValueText headerFlags_;
+    ValueText vertexFlags_;
     std::uint64_t lastBlocks_ = UINT64_MAX;
     int lastPosition_ = -1;
     bool truncated_ = false;
@@ -482,7 +487,7 @@ void FilePass::Run(ByteSource& file, FileSink& sink) {
     std::optional<GroupCodeAligner> aligner;
     if (options.alignGroupCodes) aligner.emplace(file);
     ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : file;
-    LineReader reader(source);
+    LineReader reader(source, LineReader::kBlockSize, ClassifyLine);
     PassLoop loop(reader, sink, settings_, composer_, host_, counters_, numbers_, stopRequested_,
                   source.Size());
     if (!loop.SkipToEntities()) {

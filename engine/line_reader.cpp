@@ -1,6 +1,11 @@
 #include "engine/line_reader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "settings/korvel_error.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -11,8 +16,11 @@ namespace korvel {
 namespace {
 
 constexpr char kCtrlZ = 26;
+constexpr std::size_t kMaskBytes = 64;
+// Line offsets are 32-bit; a batch stays below that with its slack.
+constexpr std::size_t kMaxBatchBytes = std::numeric_limits<std::uint32_t>::max() - 2 * kMaskBytes;
 
-// One pass over a whole block instead of a look at every line; written so that
+// One pass over the bytes instead of a look at every line; written so that
 // the compiler turns it into vector code. A CR in the last byte is judged
 // once the byte after it has arrived.
 bool HoldsLoneCr(const char* p, std::size_t n) {
@@ -21,17 +29,9 @@ bool HoldsLoneCr(const char* p, std::size_t n) {
     return found != 0;
 }
 
-}  // namespace
-
-LineReader::LineReader(ByteSource& source, std::size_t blockSize)
-    : source_(source),
-      buffer_(std::max<std::size_t>(blockSize, 16) + kMaskBytes, '\0'),
-      capacity_(buffer_.size() - kMaskBytes),
-      data_(buffer_.data()) {}
-
-std::uint64_t LineReader::LineEndMask(std::size_t at) const {
-    if (at >= end_) return 0;
-    const char* p = data_ + at;
+// Bits of the LFs among the 64 bytes at `p`, none beyond `available`. The
+// bytes up to p + 64 must be readable.
+std::uint64_t LineEndMask(const char* p, std::size_t available) {
     std::uint64_t mask = 0;
 #ifdef __SSE2__
     const __m128i lf = _mm_set1_epi8('\n');
@@ -43,64 +43,176 @@ std::uint64_t LineReader::LineEndMask(std::size_t at) const {
 #else
     for (std::size_t i = 0; i < kMaskBytes; ++i) mask |= std::uint64_t(p[i] == '\n') << i;
 #endif
-    const std::size_t available = end_ - at;
     if (available < kMaskBytes) mask &= (std::uint64_t(1) << available) - 1;
     return mask;
 }
 
-bool LineReader::Refill() {
-    if (exhausted_) return false;
-    if (pos_ > 0) {
-        std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
-        consumedBase_ += pos_;
-        end_ -= pos_;
-        pos_ = 0;
+}  // namespace
+
+LineReader::LineReader(ByteSource& source, std::size_t blockSize, Classifier classify)
+    : source_(source),
+      classify_(classify),
+      blockSize_(std::clamp<std::size_t>(blockSize, 16, kMaxBatchBytes)),
+      // Real lines are longer than four bytes, so the list rarely ends a batch
+      // before its block does.
+      maxLines_(blockSize_ / 4),
+      endTag_(classify != nullptr ? classify({}) : 0) {}
+
+LineReader::~LineReader() {
+    if (!thread_.joinable()) return;
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
     }
-    if (end_ == capacity_) {  // a line longer than the buffer
-        capacity_ *= 2;
-        buffer_.resize(capacity_ + kMaskBytes);
-    }
-    data_ = buffer_.data();
-    std::size_t n = source_.Read(buffer_.data() + end_, capacity_ - end_);
-    if (n == 0) {
-        exhausted_ = true;
-        ResetMask();
-        return false;
-    }
-    // Ctrl-Z ends the file: nothing behind it is ever seen.
-    if (const void* z = std::memchr(buffer_.data() + end_, kCtrlZ, n)) {
-        n = static_cast<const char*>(z) - (buffer_.data() + end_);
-        exhausted_ = true;
-    }
-    end_ += n;
-    loneCr_ = HoldsLoneCr(data_, end_) || (exhausted_ && end_ > 0 && data_[end_ - 1] == '\r');
-    ResetMask();
-    return n > 0;
+    freed_.notify_one();
+    thread_.join();
 }
 
-std::string_view LineReader::NextSlow() {
-    for (;;) {
-        const char* begin = data_ + pos_;
-        const void* lf = pos_ < end_ ? std::memchr(begin, '\n', end_ - pos_) : nullptr;
-        std::size_t len;
-        if (lf != nullptr) {
-            len = static_cast<const char*>(lf) - begin;
-        } else if (!exhausted_) {
-            Refill();
-            continue;
+bool LineReader::Advance() {
+    while (next_ == count_) {
+        if (current_ == nullptr) {
+            // The first batch is filled right here: a drawing of one block
+            // never needs the thread.
+            Fill(batches_[0]);
+            filledCount_ = 1;
+            if (!batches_[0].last) thread_ = std::thread(&LineReader::ReadAhead, this);
         } else {
-            len = end_ - pos_;  // the last line has no line end (or the data is done)
+            if (current_->last) {
+                if (current_->error) std::rethrow_exception(current_->error);
+                return false;
+            }
+            std::unique_lock lock(mutex_);
+            ++releasedCount_;
+            freed_.notify_one();
+            filled_.wait(lock, [this] { return filledCount_ > taken_; });
         }
-        std::size_t next = lf != nullptr ? pos_ + len + 1 : end_;
-        // Every CR inside the line is dropped: the one before the LF belongs to the
-        // line end, the others are lone CRs.
-        scratch_.clear();
-        for (std::size_t i = 0; i < len; ++i)
-            if (begin[i] != '\r') scratch_.push_back(begin[i]);
-        pos_ = next;
-        ResetMask();
-        return scratch_;
+        Take(batches_[taken_++ % kBatches]);
     }
+    return true;
+}
+
+void LineReader::Take(Batch& batch) {
+    current_ = &batch;
+    data_ = batch.bytes.data();
+    lines_ = batch.lines.data();
+    count_ = batch.lines.size();
+    next_ = 0;
+    base_ = batch.base;
+    batchEnd_ = batch.end;
+}
+
+void LineReader::ReadAhead() {
+    for (std::uint64_t k = 1;; ++k) {
+        {
+            // Batch k reuses the slot of batch k - kBatches, which the caller
+            // must be done with.
+            std::unique_lock lock(mutex_);
+            freed_.wait(lock, [&] { return stopping_ || k - releasedCount_ < kBatches; });
+            if (stopping_) return;
+        }
+        Batch& batch = batches_[k % kBatches];
+        Fill(batch);
+        {
+            std::lock_guard lock(mutex_);
+            ++filledCount_;
+        }
+        filled_.notify_one();
+        if (batch.last) return;
+    }
+}
+
+void LineReader::Fill(Batch& batch) {
+    batch.lines.clear();
+    batch.lines.reserve(maxLines_);
+    batch.last = false;
+    batch.error = nullptr;
+    batch.base = carryBase_;
+    std::size_t size = carry_.size();
+    const std::size_t wanted = std::max(blockSize_, size);
+    if (batch.bytes.size() < wanted + kMaskBytes) batch.bytes.resize(wanted + kMaskBytes);
+    std::size_t capacity = batch.bytes.size() - kMaskBytes;
+    char* data = batch.bytes.data();
+    std::memcpy(data, carry_.data(), size);
+
+    // Lines are taken from `start`; no LF lies in [start, scanned).
+    std::size_t start = 0;
+    std::size_t scanned = 0;
+    bool loneCr = HoldsLoneCr(data, size);
+    try {
+        for (;;) {
+            SplitLines(batch, start, scanned, size, loneCr);
+            if (batch.lines.size() == maxLines_) break;
+            if (exhausted_) {
+                // The last line has no line end; every CR in it is a lone one.
+                if (start < size) AddLine(batch, start, size, true);
+                start = size;
+                batch.last = true;
+                break;
+            }
+            if (size == capacity) {
+                if (!batch.lines.empty()) break;
+                // A line longer than the block: make room for more of it.
+                if (capacity >= kMaxBatchBytes)
+                    throw KorvelError("A line of the drawing is longer than 4 GiB");
+                capacity = std::min(2 * capacity, kMaxBatchBytes);
+                batch.bytes.resize(capacity + kMaskBytes);
+                data = batch.bytes.data();
+            }
+            std::size_t n = source_.Read(data + size, capacity - size);
+            if (n == 0) {
+                exhausted_ = true;
+                continue;
+            }
+            // Ctrl-Z ends the file: nothing behind it is ever seen.
+            if (const void* z = std::memchr(data + size, kCtrlZ, n)) {
+                n = static_cast<std::size_t>(static_cast<const char*>(z) - (data + size));
+                exhausted_ = true;
+            }
+            const std::size_t from = size > 0 ? size - 1 : 0;
+            size += n;
+            loneCr = loneCr || HoldsLoneCr(data + from, size - from);
+        }
+    } catch (...) {
+        // Handed over after the lines before it, as if thrown when reading on.
+        batch.error = std::current_exception();
+        batch.last = true;
+    }
+    batch.end = start;
+    carry_.assign(data + start, batch.last ? 0 : size - start);
+    carryBase_ = batch.base + start;
+}
+
+void LineReader::SplitLines(Batch& batch, std::size_t& start, std::size_t& scanned,
+                            std::size_t size, bool loneCr) {
+    // The line ends come from a bit mask of the LFs in 64 bytes at a time:
+    // one bit scan per line instead of a library search.
+    const char* data = batch.bytes.data();
+    for (std::size_t at = scanned; at < size; at += kMaskBytes) {
+        std::uint64_t mask = LineEndMask(data + at, size - at);
+        while (mask != 0) {
+            const std::size_t lf = at + static_cast<std::size_t>(std::countr_zero(mask));
+            mask &= mask - 1;
+            AddLine(batch, start, lf, loneCr);
+            start = lf + 1;
+            if (batch.lines.size() == maxLines_) return;  // the rest goes to the next batch
+        }
+    }
+    scanned = size;
+}
+
+void LineReader::AddLine(Batch& batch, std::size_t begin, std::size_t end, bool loneCr) {
+    char* p = batch.bytes.data() + begin;
+    std::size_t length = end - begin;
+    if (loneCr) {
+        // Every CR of the line is dropped, in place: the one before the LF
+        // belongs to the line end, the others are lone CRs.
+        length = static_cast<std::size_t>(std::remove(p, p + length, '\r') - p);
+    } else if (length > 0 && p[length - 1] == '\r') {
+        --length;
+    }
+    const std::uint8_t tag = classify_ != nullptr ? classify_({p, length}) : 0;
+    batch.lines.push_back(
+        {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(length), tag});
 }
 
 }  // namespace korvel

@@ -4,14 +4,24 @@
 // CR not followed by LF is dropped from the line and does not end it; byte 26
 // (Ctrl-Z) ends the file; lines may be of any length; reading at the end
 // yields an empty line.
+//
+// The bytes come in batches of one block. Finding the line ends and tagging
+// every line (with the caller's classifier) is half the cost of reading a
+// drawing, so once a source holds more than one block a read-ahead thread
+// does that for the next batches while the caller works through the lines of
+// the current one. The caller then only steps through a list of lines.
 #pragma once
 
-#include <bit>
+#include <array>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <exception>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "engine/byte_source.h"
 
@@ -19,72 +29,100 @@ namespace korvel {
 
 class LineReader {
   public:
-    static constexpr std::size_t kBlockSize = std::size_t(1) << 20;
+    static constexpr std::size_t kBlockSize = std::size_t(1) << 18;
+    // Gives each line a small number the caller chooses; it runs on the
+    // read-ahead thread, so it must depend on the line alone.
+    using Classifier = std::uint8_t (*)(std::string_view line);
 
-    explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize);
+    explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize,
+                        Classifier classify = nullptr);
+    // Stops the read-ahead thread, also when the caller stops early.
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
 
-    // The next line, valid until the next call. At the end: an empty line.
+    // The next line, valid until the next call of Next or AtEnd. At the end:
+    // an empty line. An error of the source is thrown once every line before
+    // it has been read.
     std::string_view Next() {
-        // The line ends come from a bit mask of the LFs in the 64 bytes at
-        // maskAt_ (those before pos_ already cleared): one bit scan per line
-        // instead of a library search.
-        while (!loneCr_) {
-            if (lfMask_ != 0) {
-                const std::size_t lf =
-                    maskAt_ + static_cast<std::size_t>(std::countr_zero(lfMask_));
-                lfMask_ &= lfMask_ - 1;
-                const char* begin = data_ + pos_;
-                const std::size_t len = lf - pos_;
-                pos_ = lf + 1;
-                // The buffer holds no lone CR, so a CR can only be the one before the LF.
-                return {begin, (len > 0 && begin[len - 1] == '\r') ? len - 1 : len};
-            }
-            if (maskAt_ + kMaskBytes >= end_) break;  // no LF left in the buffer
-            maskAt_ += kMaskBytes;
-            lfMask_ = LineEndMask(maskAt_);
+        if (next_ == count_ && !Advance()) {
+            tag_ = endTag_;
+            return {};
         }
-        return NextSlow();
+        const Line& line = lines_[next_++];
+        tag_ = line.tag;
+        return {data_ + line.begin, line.length};
     }
 
-    // True when no byte is left (it may have to fetch the next block to know).
-    bool AtEnd() {
-        while (pos_ >= end_ && !exhausted_) Refill();
-        return pos_ >= end_;
-    }
+    // The classifier's tag of the line Next returned last.
+    std::uint8_t Tag() const { return tag_; }
 
-    // Bytes taken from the source so far (what a reader with 128-byte blocks
-    // would have fetched is derived from this and the consumed offset).
-    std::uint64_t ConsumedBytes() const { return consumedBase_ + pos_; }
+    // True when no byte is left (it may have to wait for the next batch to know).
+    bool AtEnd() { return next_ == count_ && !Advance(); }
+
+    // Bytes of the source taken up by the lines read so far, line ends included.
+    std::uint64_t ConsumedBytes() const {
+        return base_ + (next_ < count_ ? lines_[next_].begin : batchEnd_);
+    }
 
   private:
-    static constexpr std::size_t kMaskBytes = 64;
+    // Offsets within a batch's bytes; a batch never grows beyond 4 GiB.
+    struct Line {
+        std::uint32_t begin;
+        std::uint32_t length;
+        std::uint8_t tag;
+    };
 
-    // Bits of the LFs among the 64 bytes at `at`, none beyond the data.
-    std::uint64_t LineEndMask(std::size_t at) const;
-    // Starts the mask over at pos_, after the buffer or the position moved.
-    void ResetMask() {
-        maskAt_ = pos_;
-        lfMask_ = LineEndMask(pos_);
-    }
-    std::string_view NextSlow();
-    // Moves unread bytes to the front and reads more; false when nothing new came.
-    bool Refill();
+    struct Batch {
+        std::string bytes;  // the block plus slack for the line-end masks
+        std::vector<Line> lines;
+        std::uint64_t base = 0;  // source offset of bytes[0]
+        std::size_t end = 0;     // offset just after the last line
+        bool last = false;       // no batch follows
+        std::exception_ptr error;
+    };
+
+    // Moves to the next batch that holds a line; false at the end.
+    bool Advance();
+    void Take(Batch& batch);
+    void ReadAhead();
+
+    // The producing side: fills a batch with the next lines. Only ever runs
+    // on one thread at a time.
+    void Fill(Batch& batch);
+    void SplitLines(Batch& batch, std::size_t& start, std::size_t& scanned, std::size_t size,
+                    bool loneCr);
+    void AddLine(Batch& batch, std::size_t begin, std::size_t end, bool loneCr);
 
     ByteSource& source_;
-    // Data plus kMaskBytes of slack, so that a mask may be read past the data.
-    std::string buffer_;
-    std::size_t capacity_;  // bytes of buffer_ that hold data
-    const char* data_;
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
+    const Classifier classify_;
+    const std::size_t blockSize_;
+    const std::size_t maxLines_;  // per batch
+    std::string carry_;           // bytes after the last line of the batch filled last
+    std::uint64_t carryBase_ = 0;
     bool exhausted_ = false;
-    // Whether the buffer holds a CR that is not part of a CR LF line end; lines
-    // are then read the slow way, which drops such CRs.
-    bool loneCr_ = false;
-    std::size_t maskAt_ = 0;
-    std::uint64_t lfMask_ = 0;
-    std::uint64_t consumedBase_ = 0;  // source offset of buffer_[0]
-    std::string scratch_;             // lines with a lone CR or at the end of the data
+
+    static constexpr std::size_t kBatches = 3;
+    std::array<Batch, kBatches> batches_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable filled_;
+    std::condition_variable freed_;
+    std::uint64_t filledCount_ = 0;    // batches handed to the caller in all
+    std::uint64_t releasedCount_ = 0;  // batches the caller is done with
+    bool stopping_ = false;
+
+    // The caller's side: the batch being read.
+    Batch* current_ = nullptr;
+    std::uint64_t taken_ = 0;
+    const char* data_ = nullptr;
+    const Line* lines_ = nullptr;
+    std::size_t next_ = 0;
+    std::size_t count_ = 0;
+    std::uint64_t base_ = 0;
+    std::size_t batchEnd_ = 0;
+    std::uint8_t tag_ = 0;
+    const std::uint8_t endTag_;
 };
 
 }  // namespace korvel

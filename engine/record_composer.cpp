@@ -88,19 +88,19 @@ void RecordComposer::AppendCode(const EntityValues& values, RunningNumbers& numb
         first = false;
         switch (static_cast<CodeElementKind>(kind)) {
             case CodeElementKind::EntityType:
-                out += values.EntityType;
+                out += std::string_view(values.EntityType);
                 break;
             case CodeElementKind::Layer:
-                out += values.Layer;
+                out += std::string_view(values.Layer);
                 break;
             case CodeElementKind::Handle:
-                out += values.Handle;
+                out += std::string_view(values.Handle);
                 break;
             case CodeElementKind::BlockName:
-                out += values.BlockName;
+                out += std::string_view(values.BlockName);
                 break;
             case CodeElementKind::Text:
-                out += values.Text;
+                out += std::string_view(values.Text);
                 break;
             case CodeElementKind::Label:
                 out += settings_.Get(field::LabelText);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/byte_source.h"
@@ -11,9 +13,61 @@
 
 namespace korvel {
 
+// One value text as read from a drawing. A value is copied for every group
+// an extractor takes, and nearly all of them are short: those are held inline
+// and copied without a library call.
+class ValueText {
+  public:
+    static constexpr std::size_t kInline = 32;
+
+    ValueText() = default;
+    ValueText(std::string_view text) { Assign(text); }  // NOLINT: as a std::string
+    ValueText& operator=(std::string_view text) {
+        Assign(text);
+        return *this;
+    }
+
+    void Assign(std::string_view text) {
+        size_ = text.size();
+        if (size_ <= kInline)
+            CopyShort(inline_, text.data(), size_);
+        else
+            long_.assign(text);
+    }
+    void Clear() { size_ = 0; }
+    bool Empty() const { return size_ == 0; }
+    operator std::string_view() const {
+        return size_ <= kInline ? std::string_view(inline_, size_) : std::string_view(long_);
+    }
+
+  private:
+    // Copies n <= 32 bytes as two fixed-size moves that may overlap in the
+    // middle (the first n bytes of src are all that is read).
+    static void CopyShort(char* dst, const char* src, std::size_t n) {
+        if (n >= 16) {
+            std::memcpy(dst, src, 16);
+            std::memcpy(dst + n - 16, src + n - 16, 16);
+        } else if (n >= 8) {
+            std::memcpy(dst, src, 8);
+            std::memcpy(dst + n - 8, src + n - 8, 8);
+        } else if (n >= 4) {
+            std::memcpy(dst, src, 4);
+            std::memcpy(dst + n - 4, src + n - 4, 4);
+        } else if (n > 0) {
+            dst[0] = src[0];
+            dst[n / 2] = src[n / 2];
+            dst[n - 1] = src[n - 1];
+        }
+    }
+
+    std::size_t size_ = 0;
+    char inline_[kInline];
+    std::string long_;
+};
+
 // The texts one extractor hands over for one point, exactly as read.
 struct EntityValues {
-    std::string X, Y, Z, Handle, Layer, EntityType, BlockName, Text;
+    ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text;
 };
 
 // The running numbers of one file pass.

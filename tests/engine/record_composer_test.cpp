@@ -79,9 +79,9 @@ TEST(RecordComposer, PrefixesDecimalsAndForcedZ) {
     c.settings.Set(field::ForcedZValue, "12.5");
     c.numbers.PointNumber = -2;
     EntityValues v = LineStart();
-    v.Z.clear();  // forced Z needs no Z of its own
+    v.Z.Clear();  // forced Z needs no Z of its own
     EXPECT_EQ(c.Line(v), "P-2,E2,N2.00000000000000,H12.500\r\n");
-    EXPECT_EQ(v.Z, "");
+    EXPECT_EQ(std::string_view(v.Z), "");
 
     c.settings.Set(field::ForcedZValue, "");
     test::ExpectKorvelError([&] { c.Line(v); }, "'' is not a valid floating point value");
