@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
+
+#include "settings/korvel_error.h"
 
 namespace korvel {
 namespace {
@@ -83,6 +89,98 @@ TEST(LineReader, AgreesWithTheRulesOnRandomBytes) {
                                   std::size_t(65), std::size_t(1) << 20})
             EXPECT_EQ(Lines(bytes, block), ReferenceLines(bytes)) << round << " " << block;
     }
+}
+
+// The offset just after each line's end, the way the rules count bytes.
+std::vector<std::uint64_t> ReferenceEnds(const std::string& bytes) {
+    std::vector<std::uint64_t> ends;
+    const std::string text = bytes.substr(0, bytes.find('\x1a'));
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n') ends.push_back(i + 1);
+    if (!text.empty() && text.back() != '\n') ends.push_back(text.size());
+    return ends;
+}
+
+std::uint8_t FirstByte(std::string_view line) {
+    return line.empty() ? 0 : static_cast<std::uint8_t>(line[0]);
+}
+
+TEST(LineReader, TagsAndOffsetsOfManyBatches) {
+    // Enough lines for many batches of a small block, the read-ahead thread
+    // included; lone CRs in some stretches only.
+    std::mt19937 random(7);
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) {
+        bytes += std::string(random() % 12, static_cast<char>('a' + random() % 26));
+        if (i % 997 == 0) bytes += '\r';
+        bytes += (random() % 3 == 0) ? "\n" : "\r\n";
+    }
+    bytes += "tail";
+    const std::vector<std::string> expected = ReferenceLines(bytes);
+    const std::vector<std::uint64_t> ends = ReferenceEnds(bytes);
+    for (std::size_t block : {std::size_t(16), std::size_t(100), std::size_t(4096)}) {
+        MemorySource source(bytes);
+        LineReader reader(source, block, FirstByte);
+        std::size_t i = 0;
+        for (; !reader.AtEnd(); ++i) {
+            const std::string line(reader.Next());
+            ASSERT_LT(i, expected.size());
+            ASSERT_EQ(line, expected[i]) << block << " line " << i;
+            ASSERT_EQ(reader.Tag(), FirstByte(line));
+            ASSERT_EQ(reader.ConsumedBytes(), ends[i]);
+        }
+        EXPECT_EQ(i, expected.size());
+        EXPECT_EQ(reader.Next(), "");
+        EXPECT_EQ(reader.Tag(), 0);
+    }
+}
+
+// Gives its bytes a few at a time, then fails.
+class FailingSource final : public ByteSource {
+  public:
+    FailingSource(std::string bytes, std::size_t chunk) : bytes_(std::move(bytes)), chunk_(chunk) {}
+    std::size_t Read(char* buffer, std::size_t capacity) override {
+        if (offset_ == bytes_.size()) throw KorvelError("Read error");
+        const std::size_t n = std::min({capacity, chunk_, bytes_.size() - offset_});
+        std::memcpy(buffer, bytes_.data() + offset_, n);
+        offset_ += n;
+        return n;
+    }
+    std::uint64_t Size() const override { return bytes_.size() + 1000; }
+    std::size_t Offset() const { return offset_; }
+
+  private:
+    std::string bytes_;
+    std::size_t chunk_;
+    std::size_t offset_ = 0;
+};
+
+TEST(LineReader, AnErrorComesAfterTheLinesBeforeIt) {
+    std::string bytes;
+    for (int i = 0; i < 500; ++i) bytes += "line " + std::to_string(i) + "\r\n";
+    bytes += "cut";  // never delivered: the error comes first
+    for (std::size_t block : {std::size_t(16), std::size_t(1) << 20}) {
+        FailingSource source(bytes, 7);
+        LineReader reader(source, block);
+        for (int i = 0; i < 500; ++i) ASSERT_EQ(reader.Next(), "line " + std::to_string(i));
+        EXPECT_THROW(reader.AtEnd(), KorvelError);
+        EXPECT_THROW(reader.Next(), KorvelError);
+    }
+}
+
+TEST(LineReader, ReadsOnlyAFewBlocksAheadAndStopsWhenDropped) {
+    const std::string bytes(4 << 20, '\n');
+    FailingSource source(bytes, 1 << 20);
+    {
+        LineReader reader(source, 4096);
+        EXPECT_EQ(reader.Next(), "");
+        // Time enough for the thread to read everything if it did not wait
+        // for the caller after a few batches.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_LE(source.Offset(), std::size_t(64) << 10);
+    }  // leaving the scope ends the thread: no hang
+    const std::size_t atDrop = source.Offset();
+    EXPECT_LT(atDrop, bytes.size());
 }
 
 TEST(LineReader, ReadingAtTheEndYieldsEmptyLines) {

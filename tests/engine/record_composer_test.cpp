@@ -33,6 +33,16 @@ EntityValues LineStart() {
     return v;
 }
 
+TEST(ValueText, HoldsEveryLengthExactly) {
+    std::string text;
+    for (int n = 0; n <= 80; ++n) {
+        ValueText value("something else entirely");
+        value = text;
+        ASSERT_EQ(std::string_view(value), text);
+        text += static_cast<char>('A' + n % 26);
+    }
+}
+
 TEST(RecordComposer, FieldsFollowTheListOrder) {
     Composer c;
     c.host.SetLists({"Code", "X"}, {"Layer"});
