@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/line_buffer.h"
+
 namespace korvel {
 
 class ByteSource {
@@ -73,7 +75,7 @@ class FileSink {
     void Attach(int fd);
     void Write(std::string_view bytes) {
         if (bytes.size() <= buffer_.size() - used_) {
-            std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+            CopyBytes(buffer_.data() + used_, bytes.data(), bytes.size());
             used_ += bytes.size();
         } else {
             WriteSlow(bytes);

@@ -85,35 +85,27 @@ bool SplitNumber(std::string_view text, NumberPieces& pieces) {
     return p == end;
 }
 
-void AppendZero(std::string& out, int decimals) {
-    char buffer[2 + kMaxDecimals];
-    char* p = buffer;
+char* WriteZero(char* p, int decimals) {
     *p++ = '0';
     if (decimals > 0) {
         *p++ = '.';
         std::memset(p, '0', static_cast<std::size_t>(decimals));
         p += decimals;
     }
-    out.append(buffer, static_cast<std::size_t>(p - buffer));
+    return p;
 }
 
 // Writes 0.digits x 10^exponent (`count` digits, the first one nonzero) in the
-// coordinate format with `decimals` places.
-void AppendRounded(std::string& out, bool negative, const char* digits, int count,
-                   std::int64_t exponent, int decimals) {
+// coordinate format with `decimals` places at p; returns the end.
+char* WriteRounded(char* p, bool negative, const char* digits, int count, std::int64_t exponent,
+                   int decimals) {
     decimals = std::clamp(decimals, 0, kMaxDecimals);
-    if (count <= 0) {
-        AppendZero(out, decimals);
-        return;
-    }
+    if (count <= 0) return WriteZero(p, decimals);
 
     // Keep the digits up to the last decimal place, at most 14 of them, and
     // round the cut half away from zero.
     const std::int64_t keep = std::min<std::int64_t>(exponent + decimals, kMaxSignificant);
-    if (keep < 0) {
-        AppendZero(out, decimals);
-        return;
-    }
+    if (keep < 0) return WriteZero(p, decimals);
     char kept[kMaxSignificant];
     int n = static_cast<int>(std::min<std::int64_t>(keep, count));
     std::memcpy(kept, digits, static_cast<std::size_t>(n));
@@ -130,13 +122,8 @@ void AppendRounded(std::string& out, bool negative, const char* digits, int coun
         }
     }
     while (n > 0 && kept[n - 1] == '0') --n;
-    if (n == 0) {
-        AppendZero(out, decimals);
-        return;
-    }
+    if (n == 0) return WriteZero(p, decimals);
 
-    char buffer[64];
-    char* p = buffer;
     if (negative) *p++ = '-';
     if (exponent <= kMaxIntegerDigits) {
         const int e = static_cast<int>(exponent);
@@ -174,17 +161,19 @@ void AppendRounded(std::string& out, bool negative, const char* digits, int coun
         std::memcpy(p, text, static_cast<std::size_t>(length));
         p += length;
     }
-    out.append(buffer, static_cast<std::size_t>(p - buffer));
+    return p;
 }
 
 // The shape nearly every coordinate in a drawing has: an optional sign,
 // digits, an optional point and digits, nothing else. For such a text of at
 // most 18 digits, rounding the text itself is the whole format: it keeps the
 // decimals asked for, or fewer where the 14 significant digits end (the rest
-// are written as zeros). This does exactly that without a general parse, and
-// returns false, having written nothing, for every other text.
-bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
-    if (decimals < 0 || decimals > kMaxDecimals || text.empty() || text.size() > 40) return false;
+// are written as zeros). This does exactly that without a general parse at
+// p and returns the end; for every other text it returns nullptr, and what
+// it wrote at p means nothing.
+char* WritePlainDecimal(char* dst, std::string_view text, int decimals) {
+    if (decimals < 0 || decimals > kMaxDecimals || text.empty() || text.size() > 40)
+        return nullptr;
     const char* p = text.data();
     const char* const end = p + text.size();
     const bool negative = *p == '-';
@@ -202,19 +191,18 @@ bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
         fractionDigits = static_cast<int>(p - fraction);
     }
     const bool point = fraction != whole;
-    if (p != end || (fraction == mantissa && !point)) return false;  // not a plain number
+    if (p != end || (fraction == mantissa && !point)) return nullptr;  // not a plain number
     if (wholeDigits > kMaxSignificant || wholeDigits + fractionDigits > kExtendedDigits)
-        return false;
+        return nullptr;
     // Below 1 the significant digits start somewhere in the fraction; the cap
     // cannot bite as long as no more than 14 decimals are asked for.
-    if (wholeDigits == 0 && decimals > kMaxSignificant) return false;
+    if (wholeDigits == 0 && decimals > kMaxSignificant) return nullptr;
     const int rounded = std::min(decimals, kMaxSignificant - wholeDigits);
 
     // Write the digits kept, round the last one up when the first digit
     // dropped is 5 or more, then fill the decimals beyond the cap with zeros.
-    char buffer[4 + kMaxSignificant + kMaxDecimals];
-    char* q = buffer + 1;  // room for the sign
-    char* const first = q;
+    char* const first = dst + (negative ? 1 : 0);  // room for the sign
+    char* q = first;
     if (wholeDigits == 0) *q++ = '0';
     for (int i = 0; i < wholeDigits; ++i) *q++ = whole[i];
     if (decimals > 0) *q++ = '.';
@@ -224,7 +212,7 @@ bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
     if (fractionDigits > rounded && fraction[rounded] >= '5') {
         char* r = q - 1;
         for (;; --r) {
-            if (r < first) return false;  // a carry into a new leading digit: the general path
+            if (r < first) return nullptr;  // a carry into a new leading digit: the general path
             if (*r == '.') continue;
             if (*r != '9') break;
             *r = '0';
@@ -232,15 +220,18 @@ bool AppendPlainDecimal(std::string& out, std::string_view text, int decimals) {
         ++*r;
     }
     for (int i = rounded; i < decimals; ++i) *q++ = '0';
-    char* start = first;
     if (negative) {
         // Zero keeps no minus sign, also when a negative value rounds to it.
         bool zero = true;
         for (char* r = first; r < q; ++r) zero = zero && (*r == '0' || *r == '.');
-        if (!zero) *--start = '-';
+        if (!zero) {
+            *dst = '-';
+        } else {
+            std::memmove(dst, first, static_cast<std::size_t>(q - first));
+            --q;
+        }
     }
-    out.append(start, static_cast<std::size_t>(q - start));
-    return true;
+    return q;
 }
 
 }  // namespace
@@ -288,24 +279,30 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
     return true;
 }
 
-void AppendCoordinate(std::string& out, std::string_view text, int decimals) {
-    if (AppendPlainDecimal(out, text, decimals)) return;
+char* WriteCoordinate(char* p, std::string_view text, int decimals) {
+    if (char* end = WritePlainDecimal(p, text, decimals)) return end;
     DecimalText number;
     if (!ParseDecimalText(text, number)) ThrowInvalidFloat(text);
-    if (number.count == 0) {
-        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
-        return;
-    }
+    if (number.count == 0) return WriteZero(p, std::clamp(decimals, 0, kMaxDecimals));
     if (number.count <= kExtendedDigits && number.exponent <= kFastExponentLimit &&
         number.exponent >= -kFastExponentLimit) {
-        AppendRounded(out, number.negative, number.digits, static_cast<int>(number.count),
-                      number.exponent, decimals);
-        return;
+        return WriteRounded(p, number.negative, number.digits, static_cast<int>(number.count),
+                            number.exponent, decimals);
     }
-    AppendCoordinateExtended(out, text, decimals);
+    return WriteCoordinateExtended(p, text, decimals);
+}
+
+void AppendCoordinate(std::string& out, std::string_view text, int decimals) {
+    char buffer[kCoordinateRoom];
+    out.append(buffer, WriteCoordinate(buffer, text, decimals));
 }
 
 void AppendCoordinateExtended(std::string& out, std::string_view text, int decimals) {
+    char buffer[kCoordinateRoom];
+    out.append(buffer, WriteCoordinateExtended(buffer, text, decimals));
+}
+
+char* WriteCoordinateExtended(char* p, std::string_view text, int decimals) {
     NumberPieces pieces;
     if (!SplitNumber(text, pieces)) ThrowInvalidFloat(text);
 
@@ -316,10 +313,7 @@ void AppendCoordinateExtended(std::string& out, std::string_view text, int decim
     canonical.append(pieces.whole);
     canonical.append(pieces.fraction);
     const std::size_t first = canonical.find_first_not_of('0');
-    if (first == std::string::npos) {
-        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
-        return;
-    }
+    if (first == std::string::npos) return WriteZero(p, std::clamp(decimals, 0, kMaxDecimals));
     const std::size_t end = canonical.find_last_not_of('0') + 1;
     const std::int64_t power = pieces.exponent - static_cast<std::int64_t>(pieces.fraction.size()) +
                                static_cast<std::int64_t>(canonical.size() - end);
@@ -332,10 +326,7 @@ void AppendCoordinateExtended(std::string& out, std::string_view text, int decim
 
     const long double value = std::strtold(canonical.c_str(), nullptr);
     if (std::isinf(value)) ThrowInvalidFloat(text);
-    if (value == 0) {
-        AppendZero(out, std::clamp(decimals, 0, kMaxDecimals));
-        return;
-    }
+    if (value == 0) return WriteZero(p, std::clamp(decimals, 0, kMaxDecimals));
 
     // 18 significant digits, correctly rounded. The decimal point printf
     // writes depends on the locale, so only the digits and the exponent after
@@ -344,19 +335,19 @@ void AppendCoordinateExtended(std::string& out, std::string_view text, int decim
     std::snprintf(printed, sizeof printed, "%.17Le", value);
     char digits[kExtendedDigits];
     int count = 0;
-    const char* p = printed;
-    for (; *p != '\0' && *p != 'e'; ++p) {
-        if (IsDigit(*p) && count < kExtendedDigits) digits[count++] = *p;
+    const char* c = printed;
+    for (; *c != '\0' && *c != 'e'; ++c) {
+        if (IsDigit(*c) && count < kExtendedDigits) digits[count++] = *c;
     }
     std::int64_t exponent = 0;
-    if (*p == 'e') {
-        ++p;
-        const bool negativeExponent = *p == '-';
-        if (*p == '-' || *p == '+') ++p;
-        for (; IsDigit(*p); ++p) exponent = exponent * 10 + (*p - '0');
+    if (*c == 'e') {
+        ++c;
+        const bool negativeExponent = *c == '-';
+        if (*c == '-' || *c == '+') ++c;
+        for (; IsDigit(*c); ++c) exponent = exponent * 10 + (*c - '0');
         if (negativeExponent) exponent = -exponent;
     }
-    AppendRounded(out, pieces.negative, digits, count, exponent + 1, decimals);
+    return WriteRounded(p, pieces.negative, digits, count, exponent + 1, decimals);
 }
 
 std::int32_t ParseFlagInteger(std::string_view text) {
@@ -380,10 +371,13 @@ std::int32_t ParseFlagInteger(std::string_view text) {
     return static_cast<std::int32_t>(negative ? -value : value);
 }
 
+char* WriteInteger(char* p, std::int32_t value) {
+    return std::to_chars(p, p + kIntegerRoom, value).ptr;
+}
+
 void AppendInteger(std::string& out, std::int32_t value) {
-    char buffer[12];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, static_cast<std::size_t>(result.ptr - buffer));
+    char buffer[kIntegerRoom];
+    out.append(buffer, WriteInteger(buffer, value));
 }
 
 }  // namespace korvel

@@ -1,6 +1,7 @@
 // Number conversion and the coordinate format of data files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,15 +34,24 @@ bool ParseDecimalText(std::string_view text, DecimalText& out);
 // when it throws.
 void AppendCoordinate(std::string& out, std::string_view text, int decimals);
 
+// The most a coordinate takes when written.
+inline constexpr std::size_t kCoordinateRoom = 64;
+// The same written at p, which has kCoordinateRoom bytes of room; returns the
+// end. What it wrote means nothing when it throws.
+char* WriteCoordinate(char* p, std::string_view text, int decimals);
+
 // The same through an extended-precision value: the reference path, also
 // taken by AppendCoordinate for texts with more than 18 significant digits.
 void AppendCoordinateExtended(std::string& out, std::string_view text, int decimals);
+char* WriteCoordinateExtended(char* p, std::string_view text, int decimals);
 
 // Integer conversion for flags: optional leading spaces, optional sign,
 // digits, nothing else, 32-bit range. Throws "'<text>' is not a valid integer value".
 std::int32_t ParseFlagInteger(std::string_view text);
 
-// Decimal text of a 32-bit value.
+// Decimal text of a 32-bit value; WriteInteger needs kIntegerRoom bytes of room.
+inline constexpr std::size_t kIntegerRoom = 11;
 void AppendInteger(std::string& out, std::int32_t value);
+char* WriteInteger(char* p, std::int32_t value);
 
 }  // namespace korvel

@@ -37,80 +37,83 @@ void RecordComposer::RefreshLayout() {
 
 void RecordComposer::Compose(const EntityValues& values, RunningNumbers& numbers,
                              std::string& out) {
-    RefreshLayout();
-    const std::size_t lineStart = out.size();
-    try {
-        bool first = true;
-        for (int kind : fieldKinds_) {
-            if (!first) out += ',';
-            first = false;
-            switch (static_cast<DataFieldKind>(kind)) {
-                case DataFieldKind::Number:
-                    out += settings_.Get(field::NumberPrefix);
-                    AppendInteger(out, numbers.PointNumber);
-                    numbers.PointNumber = NextValue(numbers.PointNumber);
-                    break;
-                case DataFieldKind::X:
-                    out += settings_.Get(field::XPrefix);
-                    AppendCoordinate(out, values.X, settings_.Get(field::XDecimals));
-                    break;
-                case DataFieldKind::Y:
-                    out += settings_.Get(field::YPrefix);
-                    AppendCoordinate(out, values.Y, settings_.Get(field::YDecimals));
-                    break;
-                case DataFieldKind::Z: {
-                    std::string_view z = settings_.Get(field::ForceZ)
-                                             ? settings_.Get(field::ForcedZValue)
-                                             : std::string_view(values.Z);
-                    out += settings_.Get(field::ZPrefix);
-                    AppendCoordinate(out, z, settings_.Get(field::ZDecimals));
-                    break;
-                }
-                case DataFieldKind::Code:
-                    AppendCode(values, numbers, out);
-                    break;
-            }
-        }
-    } catch (...) {
-        out.resize(lineStart);
-        throw;
-    }
-    out += "\r\n";
+    ComposeLine(values, numbers);
+    out.append(line_.View());
 }
 
-void RecordComposer::AppendCode(const EntityValues& values, RunningNumbers& numbers,
-                                std::string& out) {
-    out += settings_.Get(field::CodePrefix);
+void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& numbers) {
+    RefreshLayout();
+    line_.Clear();
+    bool first = true;
+    for (int kind : fieldKinds_) {
+        if (!first) line_.Append(',');
+        first = false;
+        switch (static_cast<DataFieldKind>(kind)) {
+            case DataFieldKind::Number:
+                line_.Append(settings_.Get(field::NumberPrefix));
+                line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
+                numbers.PointNumber = NextValue(numbers.PointNumber);
+                break;
+            case DataFieldKind::X:
+                line_.Append(settings_.Get(field::XPrefix));
+                AppendCoordinate(values.X, settings_.Get(field::XDecimals));
+                break;
+            case DataFieldKind::Y:
+                line_.Append(settings_.Get(field::YPrefix));
+                AppendCoordinate(values.Y, settings_.Get(field::YDecimals));
+                break;
+            case DataFieldKind::Z: {
+                std::string_view z = settings_.Get(field::ForceZ)
+                                         ? settings_.Get(field::ForcedZValue)
+                                         : std::string_view(values.Z);
+                line_.Append(settings_.Get(field::ZPrefix));
+                AppendCoordinate(z, settings_.Get(field::ZDecimals));
+                break;
+            }
+            case DataFieldKind::Code:
+                AppendCode(values, numbers);
+                break;
+        }
+    }
+    line_.Append("\r\n");
+}
+
+void RecordComposer::AppendCoordinate(std::string_view text, int decimals) {
+    line_.EndAt(WriteCoordinate(line_.Room(kCoordinateRoom), text, decimals));
+}
+
+void RecordComposer::AppendCode(const EntityValues& values, RunningNumbers& numbers) {
+    line_.Append(settings_.Get(field::CodePrefix));
     const std::string_view separator = settings_.Get(field::CodeSeparator);
     bool first = true;
     for (int kind : codeKinds_) {
-        if (!first) out += separator;
+        if (!first) line_.Append(separator);
         first = false;
         switch (static_cast<CodeElementKind>(kind)) {
             case CodeElementKind::EntityType:
-                out += std::string_view(values.EntityType);
+                line_.Append(values.EntityType);
                 break;
             case CodeElementKind::Layer:
-                out += std::string_view(values.Layer);
+                line_.Append(values.Layer);
                 break;
             case CodeElementKind::Handle:
-                out += std::string_view(values.Handle);
+                line_.Append(values.Handle);
                 break;
             case CodeElementKind::BlockName:
-                out += std::string_view(values.BlockName);
+                line_.Append(values.BlockName);
                 break;
             case CodeElementKind::Text:
-                out += std::string_view(values.Text);
+                line_.Append(values.Text);
                 break;
             case CodeElementKind::Label:
-                out += settings_.Get(field::LabelText);
+                line_.Append(settings_.Get(field::LabelText));
                 break;
             case CodeElementKind::Counter:
-                AppendInteger(out, numbers.CodeCounter);
+                line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.CodeCounter));
                 numbers.CodeCounter = NextValue(numbers.CodeCounter);
                 break;
             case CodeElementKind::EntityNumber:
-                AppendInteger(out, numbers.EntityNumber);
+                line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.EntityNumber));
                 break;
         }
     }

@@ -2,20 +2,19 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/byte_source.h"
+#include "engine/line_buffer.h"
 #include "engine/pass_host.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
 
 // One value text as read from a drawing. A value is copied for every group
-// an extractor takes, and nearly all of them are short: those are held inline
-// and copied without a library call.
+// an extractor takes, and nearly all of them are short: those are held inline.
 class ValueText {
   public:
     static constexpr std::size_t kInline = 32;
@@ -30,7 +29,7 @@ class ValueText {
     void Assign(std::string_view text) {
         size_ = text.size();
         if (size_ <= kInline)
-            CopyShort(inline_, text.data(), size_);
+            CopyBytes(inline_, text.data(), size_);
         else
             long_.assign(text);
     }
@@ -41,25 +40,6 @@ class ValueText {
     }
 
   private:
-    // Copies n <= 32 bytes as two fixed-size moves that may overlap in the
-    // middle (the first n bytes of src are all that is read).
-    static void CopyShort(char* dst, const char* src, std::size_t n) {
-        if (n >= 16) {
-            std::memcpy(dst, src, 16);
-            std::memcpy(dst + n - 16, src + n - 16, 16);
-        } else if (n >= 8) {
-            std::memcpy(dst, src, 8);
-            std::memcpy(dst + n - 8, src + n - 8, 8);
-        } else if (n >= 4) {
-            std::memcpy(dst, src, 4);
-            std::memcpy(dst + n - 4, src + n - 4, 4);
-        } else if (n > 0) {
-            dst[0] = src[0];
-            dst[n / 2] = src[n / 2];
-            dst[n - 1] = src[n - 1];
-        }
-    }
-
     std::size_t size_ = 0;
     char inline_[kInline];
     std::string long_;
@@ -90,14 +70,16 @@ class RecordComposer {
 
     // Compose, then write the line to `sink`.
     void WriteDataRecord(const EntityValues& values, RunningNumbers& numbers, FileSink& sink) {
-        line_.clear();
-        Compose(values, numbers, line_);
-        sink.Write(line_);
+        ComposeLine(values, numbers);
+        sink.Write(line_.View());
     }
 
   private:
     void RefreshLayout();
-    void AppendCode(const EntityValues& values, RunningNumbers& numbers, std::string& out);
+    // Lays the line out in line_; throws on a conversion error.
+    void ComposeLine(const EntityValues& values, RunningNumbers& numbers);
+    void AppendCoordinate(std::string_view text, int decimals);
+    void AppendCode(const EntityValues& values, RunningNumbers& numbers);
 
     const ExportSettings& settings_;
     const NameTables& names_;
@@ -109,7 +91,7 @@ class RecordComposer {
     bool layoutValid_ = false;
     std::vector<int> fieldKinds_;
     std::vector<int> codeKinds_;
-    std::string line_;
+    LineBuffer line_;
 };
 
 }  // namespace korvel
