@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -61,10 +62,15 @@ class FileSource final : public ByteSource {
     std::uint64_t inode_ = 0;
 };
 
-// A buffered output file. Every failure throws the numbered I/O error.
+class BackgroundWriter;
+
+// A buffered output file. Every failure throws the numbered I/O error. Once
+// more than a buffer has been written, full buffers are written by a thread
+// of the sink's own while the next one fills; an error of such a write is
+// thrown by the next call that hands over a buffer, flushes or closes.
 class FileSink {
   public:
-    FileSink() = default;
+    FileSink();
     ~FileSink();
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
@@ -92,18 +98,26 @@ class FileSink {
     void SetWriteLimitForTesting(std::uint64_t limit) { limit_ = limit; }
 
   private:
+    static constexpr std::size_t kBufferSize = std::size_t(1) << 18;
+
     void WriteSlow(std::string_view bytes);
     void WriteOut(const char* data, std::size_t size);
+    // Gives the filled buffer to the background writer and goes on with an empty one.
+    void HandOver();
+    // Waits until every buffer handed over is written; with `rethrow`, throws
+    // the first error of those writes.
+    void Drain(bool rethrow);
 
     int fd_ = -1;
 #if !(defined(__unix__) || defined(__APPLE__))
     std::FILE* file_ = nullptr;
 #endif
     bool owned_ = false;
-    std::string buffer_ = std::string(std::size_t(1) << 18, '\0');
+    std::string buffer_ = std::string(kBufferSize, '\0');
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;
     std::uint64_t limit_ = UINT64_MAX;
+    std::unique_ptr<BackgroundWriter> writer_;
 };
 
 }  // namespace korvel
