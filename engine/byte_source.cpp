@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -318,9 +319,18 @@ void FileSink::Drain(bool rethrow) {
 }
 
 void FileSink::HandOver() {
-    if (!writer_)
-        writer_ = std::make_unique<BackgroundWriter>(
-            [this](const char* data, std::size_t size) { WriteOut(data, size); });
+    if (!writer_ && !writeInPlace_) {
+        try {
+            writer_ = std::make_unique<BackgroundWriter>(
+                [this](const char* data, std::size_t size) { WriteOut(data, size); });
+        } catch (const std::system_error&) {
+            writeInPlace_ = true;  // out of threads: every buffer is written right here
+        }
+    }
+    if (!writer_) {
+        Flush();
+        return;
+    }
     Drain(true);
     writer_->Submit(buffer_, used_);
     used_ = 0;

@@ -118,6 +118,7 @@ class FileSink {
     std::uint64_t written_ = 0;
     std::uint64_t limit_ = UINT64_MAX;
     std::unique_ptr<BackgroundWriter> writer_;
+    bool writeInPlace_ = false;
 };
 
 }  // namespace korvel

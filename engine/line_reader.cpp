@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <system_error>
 
 #include "settings/korvel_error.h"
 
@@ -70,25 +71,36 @@ LineReader::~LineReader() {
 
 bool LineReader::Advance() {
     while (next_ == count_) {
-        if (current_ == nullptr) {
-            // The first batch is filled right here: a drawing of one block
-            // never needs the thread.
-            Fill(batches_[0]);
-            filledCount_ = 1;
-            if (!batches_[0].last) thread_ = std::thread(&LineReader::ReadAhead, this);
+        if (current_ != nullptr && current_->last) {
+            if (current_->error) std::rethrow_exception(current_->error);
+            return false;
+        }
+        Batch& batch = batches_[taken_ % kBatches];
+        if (current_ == nullptr || !thread_.joinable()) {
+            // The first batch is filled right here, so a drawing of one block
+            // never needs the thread; so is every batch if no thread could
+            // be started.
+            Fill(batch);
+            if (current_ == nullptr && !batch.last) StartReadAhead();
         } else {
-            if (current_->last) {
-                if (current_->error) std::rethrow_exception(current_->error);
-                return false;
-            }
             std::unique_lock lock(mutex_);
             ++releasedCount_;
             freed_.notify_one();
             filled_.wait(lock, [this] { return filledCount_ > taken_; });
         }
-        Take(batches_[taken_++ % kBatches]);
+        Take(batch);
+        ++taken_;
     }
     return true;
+}
+
+void LineReader::StartReadAhead() {
+    filledCount_ = 1;
+    try {
+        thread_ = std::thread(&LineReader::ReadAhead, this);
+    } catch (const std::system_error&) {
+        // Out of threads: the caller fills the batches itself, just slower.
+    }
 }
 
 void LineReader::Take(Batch& batch) {

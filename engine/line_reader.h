@@ -85,6 +85,7 @@ class LineReader {
     // Moves to the next batch that holds a line; false at the end.
     bool Advance();
     void Take(Batch& batch);
+    void StartReadAhead();
     void ReadAhead();
 
     // The producing side: fills a batch with the next lines. Only ever runs
