@@ -20,8 +20,14 @@ class ValueText {
     static constexpr std::size_t kInline = 32;
 
     ValueText() = default;
-    ValueText(std::string_view text) { Assign(text); }  // NOLINT: as a std::string
+    // Implicit, as for a std::string.
+    ValueText(std::string_view text) { Assign(text); }
+    ValueText(const char* text) { Assign(text); }
     ValueText& operator=(std::string_view text) {
+        Assign(text);
+        return *this;
+    }
+    ValueText& operator=(const char* text) {
         Assign(text);
         return *this;
     }
