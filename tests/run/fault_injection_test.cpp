@@ -204,6 +204,26 @@ TEST(DiskFull, SinkLimitEndsThePassWithExactlyTheBytesThatFitted) {
     EXPECT_EQ(ReadFile(dir / "B.txt"), "1,2,3\r\n4,5");
 }
 
+TEST(FileSink, WritesOfEverySizeArriveInOrderThroughTheWriterThread) {
+    TempDir dir;
+    // Many buffers' worth, in pieces from one byte to more than a buffer, so
+    // that both the hand-over and the direct write of large pieces are taken.
+    std::string expected;
+    FileSink sink;
+    sink.Create(dir / "A.txt");
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 400; ++i) {
+        state = state * 1103515245u + 12345u;
+        std::size_t size = (i % 50 == 49) ? 300000 + state % 1000 : 1 + state % 9000;
+        std::string piece(size, static_cast<char>('a' + i % 26));
+        piece.back() = '\n';
+        sink.Write(piece);
+        expected += piece;
+    }
+    sink.Close();
+    EXPECT_EQ(ReadFile(dir / "A.txt"), expected);
+}
+
 // ---- the report file ----
 
 TEST_F(FaultInjection, ReportFileThatCannotBeWrittenGivesCannotCreateAfterTheDataFiles) {
