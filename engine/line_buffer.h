@@ -42,9 +42,7 @@ inline void CopyBytes(char* dst, const char* src, std::size_t n) {
 class LineBuffer {
   public:
     std::string_view View() const { return {data_.get(), size_}; }
-    std::size_t Size() const { return size_; }
     void Clear() { size_ = 0; }
-    void Truncate(std::size_t size) { size_ = size; }
 
     // At least n writable bytes at the end.
     char* Room(std::size_t n) {

@@ -40,7 +40,6 @@ class ValueText {
             long_.assign(text);
     }
     void Clear() { size_ = 0; }
-    bool Empty() const { return size_ == 0; }
     operator std::string_view() const {
         return size_ <= kInline ? std::string_view(inline_, size_) : std::string_view(long_);
     }
