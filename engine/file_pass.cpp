@@ -146,10 +146,12 @@ bool EndsWithDxfExtension(const std::filesystem::path& path) {
 }
 
 // What an extractor does with each group code line of its entity: which text
-// the value goes to, and whether a point is written after it.
+// the value goes to, and whether a point is written after it. A group the
+// extractor does not take is consumed alone: its slot says so explicitly.
+enum class Slot : std::uint8_t { None, X, Y, Z, Handle, Layer, BlockName, Text, Count };
 enum class Emission : std::uint8_t { None, Always, FitPoint };
 struct GroupRule {
-    ValueText EntityValues::*value = nullptr;
+    Slot slot = Slot::None;
     Emission emit = Emission::None;
 };
 inline constexpr std::size_t kTokCount = static_cast<std::size_t>(Tok::Seqend) + 1;
@@ -163,7 +165,7 @@ struct EntityRules {
 
 struct Take {
     Tok code;
-    ValueText EntityValues::*value;
+    Slot slot;
     Emission emit = Emission::None;
 };
 
@@ -171,37 +173,55 @@ constexpr EntityRules Rules(std::string_view type, std::initializer_list<Take> t
                             bool emitAtClose = false, std::string_view zStart = {}) {
     EntityRules rules{type, zStart, emitAtClose, {}};
     // Handle and layer are those of the entity itself, for every kind.
-    rules.groups[static_cast<std::size_t>(Tok::G5)] = {&EntityValues::Handle};
-    rules.groups[static_cast<std::size_t>(Tok::G8)] = {&EntityValues::Layer};
-    for (const Take& t : takes) rules.groups[static_cast<std::size_t>(t.code)] = {t.value, t.emit};
+    rules.groups[static_cast<std::size_t>(Tok::G5)] = {Slot::Handle};
+    rules.groups[static_cast<std::size_t>(Tok::G8)] = {Slot::Layer};
+    for (const Take& t : takes) rules.groups[static_cast<std::size_t>(t.code)] = {t.slot, t.emit};
     return rules;
 }
 
-using V = EntityValues;
-constexpr Take kX{Tok::G10, &V::X}, kY{Tok::G20, &V::Y}, kZPoint{Tok::G30, &V::Z, Emission::Always};
+// How many groups of a table take a value: a check on the tables themselves.
+constexpr int TakenGroups(const EntityRules& rules) {
+    int taken = 0;
+    for (const GroupRule& rule : rules.groups) taken += rule.slot != Slot::None ? 1 : 0;
+    return taken;
+}
+
+constexpr Take kX{Tok::G10, Slot::X}, kY{Tok::G20, Slot::Y},
+    kZPoint{Tok::G30, Slot::Z, Emission::Always};
 
 // POINT, CIRCLE, ARC, ELLIPSE and INSERT: a point on each Z.
 constexpr EntityRules kPoint = Rules("POINT", {kX, kY, kZPoint});
 constexpr EntityRules kCircle = Rules("CIRCLE", {kX, kY, kZPoint});
 constexpr EntityRules kArc = Rules("ARC", {kX, kY, kZPoint});
 constexpr EntityRules kEllipse = Rules("ELLIPSE", {kX, kY, kZPoint});
-constexpr EntityRules kInsert = Rules("BLOCK", {{Tok::G2, &V::BlockName}, kX, kY, kZPoint});
+constexpr EntityRules kInsert = Rules("BLOCK", {{Tok::G2, Slot::BlockName}, kX, kY, kZPoint});
 // LINE: start and end point. SPLINE: control points, and fit points on request;
 // both kinds share one set of coordinates.
-constexpr EntityRules kLine = Rules(
-    "LINE",
-    {kX, kY, kZPoint, {Tok::G11, &V::X}, {Tok::G21, &V::Y}, {Tok::G31, &V::Z, Emission::Always}});
-constexpr EntityRules kSpline = Rules(
-    "SPLINE",
-    {kX, kY, kZPoint, {Tok::G11, &V::X}, {Tok::G21, &V::Y}, {Tok::G31, &V::Z, Emission::FitPoint}});
+constexpr EntityRules kLine = Rules("LINE", {kX,
+                                             kY,
+                                             kZPoint,
+                                             {Tok::G11, Slot::X},
+                                             {Tok::G21, Slot::Y},
+                                             {Tok::G31, Slot::Z, Emission::Always}});
+constexpr EntityRules kSpline = Rules("SPLINE", {kX,
+                                                 kY,
+                                                 kZPoint,
+                                                 {Tok::G11, Slot::X},
+                                                 {Tok::G21, Slot::Y},
+                                                 {Tok::G31, Slot::Z, Emission::FitPoint}});
 // TEXT and MTEXT: one point, written when the entity's closing line is read.
-constexpr EntityRules kText = Rules("TEXT", {{Tok::G1, &V::Text}, kX, kY, {Tok::G30, &V::Z}}, true);
+constexpr EntityRules kText =
+    Rules("TEXT", {{Tok::G1, Slot::Text}, kX, kY, {Tok::G30, Slot::Z}}, true);
 constexpr EntityRules kMText =
-    Rules("MTEXT", {{Tok::G1, &V::Text}, kX, kY, {Tok::G30, &V::Z}}, true);
+    Rules("MTEXT", {{Tok::G1, Slot::Text}, kX, kY, {Tok::G30, Slot::Z}}, true);
 // LWPOLYLINE: a point on each vertex (each Y). Z is the elevation (group 38),
 // "0" when the polyline has none; group 43 is a width, not a height.
-constexpr EntityRules kLwPolyline =
-    Rules("LWPOLYLINE", {{Tok::G38, &V::Z}, kX, {Tok::G20, &V::Y, Emission::Always}}, false, "0");
+constexpr EntityRules kLwPolyline = Rules(
+    "LWPOLYLINE", {{Tok::G38, Slot::Z}, kX, {Tok::G20, Slot::Y, Emission::Always}}, false, "0");
+
+static_assert(TakenGroups(kPoint) == 5 && TakenGroups(kInsert) == 6 && TakenGroups(kLine) == 8 &&
+              TakenGroups(kSpline) == 8 && TakenGroups(kText) == 6 &&
+              TakenGroups(kLwPolyline) == 5);
 
 // The main loop and the extractors over one open source and sink.
 class PassLoop {
@@ -364,7 +384,7 @@ class PassLoop {
         const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
         while (NextGroup()) {
             const GroupRule& rule = rules.groups[static_cast<std::size_t>(current_)];
-            if (rule.value != nullptr) ReadValue(values_.*rule.value);
+            if (rule.slot != Slot::None) ReadValue(*texts_[static_cast<std::size_t>(rule.slot)]);
             if (rule.emit == Emission::Always || (rule.emit == Emission::FitPoint && fitPoints))
                 Emit();
             if (current_ == Tok::G0) {
@@ -453,6 +473,10 @@ class PassLoop {
     std::string_view line_;  // valid until the next read
     Tok current_ = Tok::Other;
     EntityValues values_;
+    // The entity's texts by slot, for the rule tables.
+    const std::array<ValueText*, static_cast<std::size_t>(Slot::Count)> texts_{
+        nullptr,         &values_.X,     &values_.Y,         &values_.Z,
+        &values_.Handle, &values_.Layer, &values_.BlockName, &values_.Text};
     ValueText headerFlags_;
     ValueText vertexFlags_;
     std::uint64_t lastBlocks_ = UINT64_MAX;

@@ -28,6 +28,8 @@ struct RunCounters {
     std::int32_t Splines = 0;
     std::int32_t SingleTexts = 0;
     std::int32_t MultilineTexts = 0;
+
+    friend bool operator==(const RunCounters&, const RunCounters&) = default;
 };
 
 inline constexpr std::string_view kOpenErrorLine =

@@ -2,7 +2,6 @@
 // its data files and reports against golden files, its exit statuses and
 // its messages.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -13,6 +12,8 @@
 #include <regex>
 #include <string>
 
+#include "cli_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -20,27 +21,10 @@ namespace fs = std::filesystem;
 const fs::path kCli = KORVEL_CLI;
 const fs::path kData = KORVEL_CLI_DATA;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-// Quoted for the shell.
-std::string Q(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'')
-            quoted += "'\\''";
-        else
-            quoted += c;
-    }
-    return quoted + "'";
-}
+using korvel::clitest::Outcome;
+using korvel::clitest::Q;
+using korvel::clitest::ReadFile;
+using korvel::clitest::WriteFile;
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -48,11 +32,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
         text.replace(at, from.size(), to);
     return text;
 }
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
 
 class CliTest : public ::testing::Test {
   protected:
@@ -79,15 +58,7 @@ class CliTest : public ::testing::Test {
     // Runs the program in `dir` with `args` (already quoted where needed),
     // in the C locale so that the date-time line has a known shape.
     Outcome Run(const std::string& args, const fs::path& program = kCli) {
-        std::string command = "cd " + Q(dir.string()) + " && LC_ALL=C " + Q(program.string()) +
-                              " " + args + " >" + Q((captures / "out").string()) + " 2>" +
-                              Q((captures / "err").string()) + " </dev/null";
-        int raw = std::system(command.c_str());
-        Outcome o;
-        o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.out = ReadFile(captures / "out");
-        o.err = ReadFile(captures / "err");
-        return o;
+        return korvel::clitest::RunCaptured(Q(program.string()) + " " + args, dir, captures);
     }
 
     // A golden report with its folder placeholder filled in.

@@ -1,0 +1,141 @@
+// korvel-cli against the data that an independent reading of the conversion
+// rules gives for every real drawing: data files byte for byte, the outcome
+// with its exact error text, and the count lines of the report.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvel::clitest::Q;
+using korvel::clitest::ReadFile;
+
+const fs::path kCli = KORVEL_CLI;
+// Normalised, as korvel-cli names the drawing in its messages.
+const fs::path kCorpus = fs::weakly_canonical(KORVEL_CORPUS_DIR);
+const fs::path kExpected = kCorpus.parent_path() / "expected";
+
+// The report's count labels, in the column order of results.tsv.
+const char* const kCountLabels[] = {"Points",  "Circles",      "Arcs",           "Ellipses",
+                                    "Blocks",  "Lines",        "2D Polylines",   "3D Polylines",
+                                    "Splines", "Single texts", "Multiline texts"};
+
+struct Expectation {
+    std::string drawing;  // relative to the corpus folder
+    bool ok = true;
+    std::string error;
+    std::vector<std::string> counts;  // one per label, empty after an error
+};
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        cells.push_back(line.substr(start, tab - start));
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+std::vector<Expectation> ReadResults(const fs::path& tsv) {
+    std::istringstream in(ReadFile(tsv));
+    std::vector<Expectation> rows;
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        std::vector<std::string> cells = SplitTabs(line);
+        cells.resize(3 + std::size(kCountLabels));
+        rows.push_back({cells[0], cells[1] == "ok", cells[2], {cells.begin() + 3, cells.end()}});
+    }
+    return rows;
+}
+
+// "Label : n" lines of a report, by label.
+std::map<std::string, std::string> CountLines(const std::string& report) {
+    std::map<std::string, std::string> counts;
+    std::istringstream in(report);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t colon = line.find(" : ");
+        if (colon == std::string::npos || line.starts_with("***")) continue;
+        counts[line.substr(0, line.find_last_not_of(' ', colon) + 1)] = line.substr(colon + 3);
+    }
+    return counts;
+}
+
+// A run names the data file after the drawing up to its first ".".
+std::string DataName(const std::string& drawing, const std::string& extension) {
+    const fs::path p(drawing);
+    const std::string name = p.filename().string();
+    return (p.parent_path() / (name.substr(0, name.find('.')) + "." + extension)).string();
+}
+
+void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs,
+                       const std::string& extension, const std::vector<int>& tickedCounts) {
+    const fs::path expected = kExpected / profile;
+    if (!fs::exists(expected / "results.tsv") || !fs::is_directory(kCorpus))
+        GTEST_SKIP() << "expected corpus data not found at " << expected;
+    const std::vector<Expectation> rows = ReadResults(expected / "results.tsv");
+    ASSERT_GT(rows.size(), 100u);
+
+    // Drawings whose data files share a name left the expected folder the
+    // last one's file, as a run over the folder would.
+    std::map<std::string, std::string> lastWriter;
+    for (const Expectation& row : rows) lastWriter[DataName(row.drawing, extension)] = row.drawing;
+
+    const fs::path work = fs::temp_directory_path() /
+                          ("korvel-expected-" + profile + "-" + std::to_string(::getpid()));
+    int checked = 0;
+    for (const Expectation& row : rows) {
+        SCOPED_TRACE(profile + ": " + row.drawing);
+        fs::remove_all(work);
+        fs::create_directories(work / "out");
+        fs::create_directories(work / "captured");
+        const fs::path drawing = kCorpus / row.drawing;
+        const auto o = korvel::clitest::RunCaptured(
+            Q(kCli.string()) + configArgs + " -o out " + Q(drawing.string()), work,
+            work / "captured");
+
+        const std::string dataName = DataName(row.drawing, extension);
+        const std::string data = ReadFile(work / "out" / fs::path(dataName).filename());
+        if (lastWriter[dataName] == row.drawing) {
+            EXPECT_TRUE(data == ReadFile(expected / dataName)) << "data file differs";
+        }
+
+        if (!row.ok) {
+            EXPECT_EQ(o.status, 1);
+            EXPECT_EQ(o.err, "korvel-cli: " + drawing.string() + ": " + row.error + "\n");
+            continue;
+        }
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.err, "");
+        const auto counts = CountLines(o.out);
+        std::map<std::string, std::string> want;
+        for (int i : tickedCounts) want[kCountLabels[i]] = row.counts[i];
+        EXPECT_EQ(counts, want);
+        ++checked;
+    }
+    fs::remove_all(work);
+    EXPECT_GT(checked, 0);
+}
+
+TEST(ExpectedCorpusData, DefaultSettings) {
+    // Points, Lines, 2D and 3D polylines are ticked by default.
+    HoldCorpusAgainst("defaults", "", "txt", {0, 5, 6, 7});
+}
+
+TEST(ExpectedCorpusData, EveryEntityTypeAndField) {
+    HoldCorpusAgainst("every-type", " -c " + Q((kExpected / "every-type.krv").string()), "csv",
+                      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+}
+
+}  // namespace
