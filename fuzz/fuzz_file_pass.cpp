@@ -5,7 +5,6 @@
 // only exception that left it is a KorvelError, the data written so far is
 // whole lines each ending in CR LF, no counter is negative, the progress
 // stayed within 0..100 and the report holds only the pass's own lines.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,10 +22,7 @@ namespace {
 
 using namespace korvel;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "finding: %s\n", what);
-    std::abort();
-}
+using fuzz::Fail;
 
 class FuzzHost final : public FixedListsHost {
   public:
@@ -42,24 +38,6 @@ class FuzzHost final : public FixedListsHost {
         if (position < 0 || position > 100) Fail("progress position outside 0..100");
     }
 };
-
-// The data file lives in memory: a file descriptor the sink writes to as to
-// any file, read back after the pass.
-int DataFileDescriptor() {
-    static int fd = [] {
-        int d = ::memfd_create("korvel-fuzz-data", 0);
-        if (d < 0) Fail("memfd_create");
-        return d;
-    }();
-    return fd;
-}
-
-std::string ReadBack(int fd) {
-    off_t size = ::lseek(fd, 0, SEEK_END);
-    std::string data(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && ::pread(fd, data.data(), data.size(), 0) != size) Fail("pread");
-    return data;
-}
 
 bool HasLineBreakBytes(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
@@ -117,8 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pass.options.alignGroupCodes = input->alignGroupCodes;
     host.pass = &pass;
 
-    const int fd = DataFileDescriptor();
-    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) Fail("reset data file");
+    const int fd = fuzz::DataFileDescriptor(0);
     MemorySource source(input->drawing);
     FileSink sink;
     sink.Attach(fd);
@@ -130,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     sink.Close();
 
-    CheckDataLines(ReadBack(fd), !SettingsCarryLineBreaks(settings));
+    CheckDataLines(fuzz::ReadBack(fd), !SettingsCarryLineBreaks(settings));
     CheckCounters(pass.Counters());
     CheckReport(report);
     return 0;

@@ -1,6 +1,12 @@
 #include "fuzz_support.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace korvel::fuzz {
@@ -60,6 +66,27 @@ std::string EncodePassInput(const SettingsImage& image, bool alignGroupCodes, in
         bytes += static_cast<char>(codeIndexes[i]);
     bytes += drawing;
     return bytes;
+}
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "finding: %s\n", what);
+    std::abort();
+}
+
+int DataFileDescriptor(int slot) {
+    static std::array<int, 2> fds{-1, -1};
+    int& fd = fds.at(static_cast<std::size_t>(slot));
+    if (fd < 0) fd = ::memfd_create("korvel-fuzz-data", 0);
+    if (fd < 0) Fail("memfd_create");
+    if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) Fail("reset data file");
+    return fd;
+}
+
+std::string ReadBack(int fd) {
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    std::string data(static_cast<std::size_t>(size), '\0');
+    if (size > 0 && ::pread(fd, data.data(), data.size(), 0) != size) Fail("pread");
+    return data;
 }
 
 }  // namespace korvel::fuzz

@@ -42,4 +42,12 @@ std::string EncodePassInput(const SettingsImage& image, bool alignGroupCodes, in
                             const std::vector<int>& fieldIndexes,
                             const std::vector<int>& codeIndexes, std::string_view drawing);
 
+// A data file in memory, written through a file descriptor as any file is;
+// `slot` tells apart the files a target keeps at once.
+int DataFileDescriptor(int slot);
+std::string ReadBack(int fd);
+
+// Aborts the run with a finding.
+[[noreturn]] void Fail(const char* what);
+
 }  // namespace korvel::fuzz

@@ -11,7 +11,7 @@ build="$(cd "$1" && pwd)"
 seconds="${2:-60}"
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(file_pass configuration number_format)
+[ ${#targets[@]} -eq 0 ] && targets=(file_pass foreign_groups configuration number_format)
 
 seeds="$build/fuzz-seeds"
 if [ ! -d "$seeds" ]; then
@@ -31,10 +31,12 @@ status=0
 for target in "${targets[@]}"; do
   case "$target" in
     file_pass) max_len=40000 ;;
+    foreign_groups) max_len=4000 ;;
     configuration) max_len=600 ;;
     *) max_len=256 ;;
   esac
   corpus="$build/fuzz-corpus/$target"
+  mkdir -p "$seeds/$target"
   mkdir -p "$corpus"
   log="$build/fuzz-artifacts/$target.log"
   if "$build/korvel_fuzz_$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=20 \
