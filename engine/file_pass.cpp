@@ -5,7 +5,10 @@
 #include <cctype>
 #include <initializer_list>
 #include <optional>
+#include <utility>
+#include <vector>
 
+#include "engine/binary_dxf_reader.h"
 #include "engine/group_code_aligner.h"
 #include "engine/number_format.h"
 #include "settings/korvel_error.h"
@@ -153,6 +156,9 @@ enum class Emission : std::uint8_t { None, Always, FitPoint };
 struct GroupRule {
     Slot slot = Slot::None;
     Emission emit = Emission::None;
+    // For a Y group: the Z group of its point, which belongs right after it
+    // (Tok::Other: the point has no Z group).
+    Tok zGroup = Tok::Other;
 };
 inline constexpr std::size_t kTokCount = static_cast<std::size_t>(Tok::Seqend) + 1;
 
@@ -176,6 +182,12 @@ constexpr EntityRules Rules(std::string_view type, std::initializer_list<Take> t
     rules.groups[static_cast<std::size_t>(Tok::G5)] = {Slot::Handle};
     rules.groups[static_cast<std::size_t>(Tok::G8)] = {Slot::Layer};
     for (const Take& t : takes) rules.groups[static_cast<std::size_t>(t.code)] = {t.slot, t.emit};
+    // DXF writes a point's Z group right after its Y group.
+    for (auto [y, z] : {std::pair{Tok::G20, Tok::G30}, std::pair{Tok::G21, Tok::G31}}) {
+        GroupRule& yRule = rules.groups[static_cast<std::size_t>(y)];
+        if (yRule.slot == Slot::Y && rules.groups[static_cast<std::size_t>(z)].slot == Slot::Z)
+            yRule.zGroup = z;
+    }
     return rules;
 }
 
@@ -223,12 +235,120 @@ static_assert(TakenGroups(kPoint) == 5 && TakenGroups(kInsert) == 6 && TakenGrou
               TakenGroups(kSpline) == 8 && TakenGroups(kText) == 6 &&
               TakenGroups(kLwPolyline) == 5);
 
+// How many entities of each type the ENTITIES section holds, told from the
+// names that follow a "  0" line in the main loop.
+class EntityCensus {
+  public:
+    void Count(Tok tok, std::string_view name) {
+        if (ended_) return;
+        if (tok >= Tok::Polyline && tok <= Tok::MText) {
+            ++known_[static_cast<std::size_t>(tok) - static_cast<std::size_t>(Tok::Polyline)];
+            return;
+        }
+        // Group codes, section names and the parts of a POLYLINE or INSERT are no entities.
+        if (tok != Tok::Other || name == "ATTRIB") return;
+        if (name == "ENDSEC") {
+            ended_ = true;
+            return;
+        }
+        for (auto& [type, count] : others_)
+            if (type == name) {
+                ++count;
+                return;
+            }
+        if (others_.size() < kMostTypes) others_.emplace_back(name, 1);
+    }
+
+    // The types that occur but are not ticked, and those this pass does not
+    // convert, each with its count, most frequent first.
+    using Tally = std::vector<std::pair<std::string, std::int64_t>>;
+    Tally Unticked(const ExportSettings& s) const {
+        const bool ticked[] = {s.Get(field::Process2DPolylines) || s.Get(field::Process3DPolylines),
+                               s.Get(field::Process2DPolylines),
+                               s.Get(field::ProcessPoints),
+                               s.Get(field::ProcessCircles),
+                               s.Get(field::ProcessArcs),
+                               s.Get(field::ProcessEllipses),
+                               s.Get(field::ProcessLines),
+                               s.Get(field::ProcessSplines),
+                               s.Get(field::ProcessBlocks),
+                               s.Get(field::ProcessText),
+                               s.Get(field::ProcessMText)};
+        Tally tally;
+        for (std::size_t i = 0; i < known_.size(); ++i)
+            if (known_[i] > 0 && !ticked[i]) tally.emplace_back(kKnownNames[i], known_[i]);
+        return Sorted(std::move(tally));
+    }
+    Tally Others() const { return Sorted(others_); }
+
+  private:
+    static constexpr std::size_t kMostTypes = 64;
+    static constexpr std::array<std::string_view, 11> kKnownNames = {
+        "POLYLINE", "LWPOLYLINE", "POINT",  "CIRCLE", "ARC",  "ELLIPSE",
+        "LINE",     "SPLINE",     "INSERT", "TEXT",   "MTEXT"};
+    static Tally Sorted(Tally tally) {
+        std::stable_sort(tally.begin(), tally.end(),
+                         [](const auto& a, const auto& b) { return a.second > b.second; });
+        return tally;
+    }
+
+    bool ended_ = false;
+    std::array<std::int64_t, kKnownNames.size()> known_{};
+    Tally others_;
+};
+static_assert(static_cast<int>(Tok::MText) - static_cast<int>(Tok::Polyline) + 1 == 11);
+
+// "12 3DFACE, 4 HATCH"
+std::string ListTally(const EntityCensus::Tally& tally) {
+    std::string text;
+    for (const auto& [type, count] : tally) {
+        if (!text.empty()) text += ", ";
+        text += std::to_string(count) + " " + type;
+    }
+    return text;
+}
+
+// Why a drawing that holds entities gave nothing: none is of a ticked type.
+std::string NoTickedTypeWarning(const EntityCensus& census, const ExportSettings& settings) {
+    const EntityCensus::Tally convertible = census.Unticked(settings), others = census.Others();
+    if (convertible.empty() && others.empty()) return {};
+    std::string text = "*** Warning, no entity of a ticked type: the drawing holds ";
+    if (!convertible.empty())
+        text += ListTally(convertible) + " entities, whose types are not ticked";
+    if (!convertible.empty() && !others.empty()) text += ", and ";
+    if (!others.empty()) text += ListTally(others) + " entities, which Korvel does not convert";
+    return text + " ***";
+}
+
+// Whether some type is ticked, and none of the ticked types gave an entity.
+bool TickedTypesAllAbsent(const ExportSettings& s, const RunCounters& c) {
+    const std::pair<BoolField, std::int32_t> ticked[] = {{field::ProcessPoints, c.Points},
+                                                         {field::ProcessCircles, c.Circles},
+                                                         {field::ProcessArcs, c.Arcs},
+                                                         {field::ProcessEllipses, c.Ellipses},
+                                                         {field::ProcessBlocks, c.Blocks},
+                                                         {field::ProcessLines, c.Lines},
+                                                         {field::Process2DPolylines, c.Polylines2D},
+                                                         {field::Process3DPolylines, c.Polylines3D},
+                                                         {field::ProcessSplines, c.Splines},
+                                                         {field::ProcessText, c.SingleTexts},
+                                                         {field::ProcessMText, c.MultilineTexts}};
+    bool anyTicked = false;
+    for (const auto& [flag, count] : ticked) {
+        if (!s.Get(flag)) continue;
+        if (count != 0) return false;
+        anyTicked = true;
+    }
+    return anyTicked;
+}
+
 // The main loop and the extractors over one open source and sink.
 class PassLoop {
   public:
     PassLoop(LineReader& reader, FileSink& sink, const ExportSettings& settings,
              RecordComposer& composer, PassHost& host, RunCounters& counters,
-             RunningNumbers& numbers, const bool& stopRequested, std::uint64_t size)
+             RunningNumbers& numbers, const bool& stopRequested, std::uint64_t size,
+             bool missingZAsZero)
         : reader_(reader),
           sink_(sink),
           settings_(settings),
@@ -238,7 +358,8 @@ class PassLoop {
           numbers_(numbers),
           stopRequested_(stopRequested),
           blocksTotal_(size / 128),
-          size_(size) {}
+          size_(size),
+          missingZAsZero_(missingZAsZero) {}
 
     // False when no "ENTITIES" line was found before the end.
     bool SkipToEntities() {
@@ -257,13 +378,18 @@ class PassLoop {
             host_.PumpEvents();
             ReadNextLine();
             UpdateProgress();
+            if (afterCode0_) census_.Count(current_, line_);
             Dispatch();
+            afterCode0_ = current_ == Tok::G0;
             if (reader_.AtEnd()) return;
         }
     }
 
     bool EndedInsideEntity() const { return truncated_; }
     bool CodesUnaligned() const { return unaligned_; }
+    // Entities that lack the Z group of a point (counted with the option off).
+    std::int64_t MissingZEntities() const { return missingZEntities_; }
+    const EntityCensus& Census() const { return census_; }
 
   private:
     // Reads the next line and classifies it. At the end of the file the line
@@ -284,6 +410,44 @@ class PassLoop {
     void ReadValue(ValueText& value) {
         value.Assign(reader_.Next());
         if (probeLines_ > 0) Probe(value);
+    }
+    void ReadValue(Slot slot) {
+        ReadValue(*texts_[static_cast<std::size_t>(slot)]);
+        valueLines_[static_cast<std::size_t>(slot)] = reader_.LineNumber();
+    }
+
+    // Called right after a Y value: whether the Z group `zGroup` of its point
+    // is missing and is to be taken as "0", as if the drawing had it there.
+    bool TakeMissingZ(Tok zGroup) {
+        // A drawing that ends here is cut off, which is told otherwise.
+        if (static_cast<Tok>(reader_.PeekTag()) == zGroup || reader_.AtEnd()) return false;
+        entityMissesZ_ = true;
+        if (!missingZAsZero_) return false;
+        values_.Z.Assign("0");
+        valueLines_[static_cast<std::size_t>(Slot::Z)] = reader_.LineNumber();
+        return true;
+    }
+
+    // The line that holds the value a conversion error was about: the line
+    // of the group that wrote the point when the value was never read.
+    std::uint64_t LineOfField(DataFieldKind kind) const {
+        Slot slot = Slot::None;
+        if (kind == DataFieldKind::X) slot = Slot::X;
+        if (kind == DataFieldKind::Y) slot = Slot::Y;
+        if (kind == DataFieldKind::Z) {
+            if (settings_.Get(field::ForceZ)) return 0;
+            slot = Slot::Z;
+        }
+        const std::uint64_t line = valueLines_[static_cast<std::size_t>(slot)];
+        return line != 0 ? line : reader_.LineNumber();
+    }
+
+    std::int32_t Flags(const ValueText& text, std::uint64_t line) {
+        try {
+            return ParseFlagInteger(text);
+        } catch (const KorvelError& e) {
+            throw DrawingError(e.what(), line);
+        }
     }
 
     // Lines after "ENTITIES" pair up as code and value, so every other one of
@@ -362,9 +526,28 @@ class PassLoop {
         values_.BlockName.Clear();
         values_.Text.Clear();
         values_.EntityType.Assign(type);
+        valueLines_.fill(0);
+        entityMissesZ_ = false;
     }
 
-    void Emit() { composer_.WriteDataRecord(values_, numbers_, sink_); }
+    void EndEntity() {
+        if (entityMissesZ_ && !missingZAsZero_) ++missingZEntities_;
+        numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
+    }
+
+    void Emit() {
+        std::string_view record;
+        try {
+            record = composer_.ComposeRecord(values_, numbers_);
+        } catch (const KorvelError& e) {
+            throw DrawingError(e.what(), LineOfField(composer_.FailedField()));
+        }
+        sink_.Write(record);
+    }
+
+    void Emit(Emission emission, bool fitPoints) {
+        if (emission == Emission::Always || (emission == Emission::FitPoint && fitPoints)) Emit();
+    }
 
     // Reads the entity's next group code line; false at the end of the file,
     // which cuts the entity off.
@@ -384,15 +567,16 @@ class PassLoop {
         const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
         while (NextGroup()) {
             const GroupRule& rule = rules.groups[static_cast<std::size_t>(current_)];
-            if (rule.slot != Slot::None) ReadValue(*texts_[static_cast<std::size_t>(rule.slot)]);
-            if (rule.emit == Emission::Always || (rule.emit == Emission::FitPoint && fitPoints))
-                Emit();
+            if (rule.slot != Slot::None) ReadValue(rule.slot);
+            Emit(rule.emit, fitPoints);
+            if (rule.zGroup != Tok::Other && TakeMissingZ(rule.zGroup))
+                Emit(rules.groups[static_cast<std::size_t>(rule.zGroup)].emit, fitPoints);
             if (current_ == Tok::G0) {
                 if (rules.emitAtClose) Emit();
                 break;
             }
         }
-        numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
+        EndEntity();
         counter = Incremented(counter);
     }
 
@@ -413,14 +597,18 @@ class PassLoop {
     void ExtractPolyline() {
         StartEntity("POLYLINE");
         headerFlags_.Assign("0");
+        std::uint64_t headerFlagsLine = 0;
         while (NextGroup()) {
-            if (!TakeCommon() && current_ == Tok::G70) ReadValue(headerFlags_);
+            if (!TakeCommon() && current_ == Tok::G70) {
+                ReadValue(headerFlags_);
+                headerFlagsLine = reader_.LineNumber();
+            }
             if (current_ == Tok::Vertex) break;
         }
         if (current_ != Tok::Vertex) return;  // cut off before its first vertex
 
         bool include;
-        if ((ParseFlagInteger(headerFlags_) & 8) != 0) {
+        if ((Flags(headerFlags_, headerFlagsLine) & 8) != 0) {
             if (!settings_.Get(field::Process3DPolylines)) return;
             include = settings_.Raw(field::Include3DPolylineExtraPoints) == 1;
             counters_.Polylines3D = Incremented(counters_.Polylines3D);
@@ -432,31 +620,34 @@ class PassLoop {
 
         // Coordinates and vertex flags carry over from one vertex to the next.
         vertexFlags_.Assign("0");
+        std::uint64_t vertexFlagsLine = 0;
         while (NextGroup()) {
             switch (current_) {
                 case Tok::G10:
-                    ReadValue(values_.X);
+                    ReadValue(Slot::X);
                     break;
                 case Tok::G20:
-                    ReadValue(values_.Y);
+                    ReadValue(Slot::Y);
+                    TakeMissingZ(Tok::G30);
                     break;
                 case Tok::G30:
-                    ReadValue(values_.Z);
+                    ReadValue(Slot::Z);
                     break;
                 case Tok::G70:
                     ReadValue(vertexFlags_);
+                    vertexFlagsLine = reader_.LineNumber();
                     break;
                 case Tok::G0:
                     // Vertices added by curve fitting (1) or spline fitting (8)
                     // only with the include option.
-                    if (include || (ParseFlagInteger(vertexFlags_) & 9) == 0) Emit();
+                    if (include || (Flags(vertexFlags_, vertexFlagsLine) & 9) == 0) Emit();
                     break;
                 default:
                     break;
             }
             if (current_ == Tok::Seqend) break;
         }
-        numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
+        EndEntity();
     }
 
     LineReader& reader_;
@@ -469,6 +660,7 @@ class PassLoop {
     const bool& stopRequested_;
     const std::uint64_t blocksTotal_;
     const std::uint64_t size_;
+    const bool missingZAsZero_;
 
     std::string_view line_;  // valid until the next read
     Tok current_ = Tok::Other;
@@ -477,8 +669,14 @@ class PassLoop {
     const std::array<ValueText*, static_cast<std::size_t>(Slot::Count)> texts_{
         nullptr,         &values_.X,     &values_.Y,         &values_.Z,
         &values_.Handle, &values_.Layer, &values_.BlockName, &values_.Text};
+    // The line each text was read from (0: not read in this entity).
+    std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)> valueLines_{};
     ValueText headerFlags_;
     ValueText vertexFlags_;
+    bool entityMissesZ_ = false;
+    std::int64_t missingZEntities_ = 0;
+    bool afterCode0_ = false;
+    EntityCensus census_;
     std::uint64_t lastBlocks_ = UINT64_MAX;
     int lastPosition_ = -1;
     bool truncated_ = false;
@@ -507,21 +705,42 @@ void FilePass::StartPass(std::string_view caption) {
     openFailed_ = false;
 }
 
+std::string MissingZWarning(std::int64_t entities) {
+    return "*** Warning, " + std::to_string(entities) +
+           (entities == 1 ? " entity lacks" : " entities lack") +
+           " the Z coordinate of a point and gave no point or an empty Z for it: switch on "
+           "\"Take a missing Z coordinate as 0\" (korvel-cli: --missing-z) to read them ***";
+}
+
 void FilePass::Run(ByteSource& file, FileSink& sink) {
+    SniffedSource sniffed(file);
+    std::optional<BinaryDxfReader> binary;
+    if (sniffed.IsBinaryDxf()) {
+        binary.emplace(file);
+        report_.emplace_back(kBinaryDxfNote);
+    }
+    ByteSource& text = binary ? static_cast<ByteSource&>(*binary) : sniffed;
     std::optional<GroupCodeAligner> aligner;
-    if (options.alignGroupCodes) aligner.emplace(file);
-    ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : file;
+    if (options.alignGroupCodes) aligner.emplace(text);
+    ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : text;
     LineReader reader(source, LineReader::kBlockSize, ClassifyLine);
     PassLoop loop(reader, sink, settings_, composer_, host_, counters_, numbers_, stopRequested_,
-                  source.Size());
+                  source.Size(), options.missingZAsZero);
     if (!loop.SkipToEntities()) {
         report_.emplace_back(kNoEntitiesWarning);
         return;
     }
     try {
         loop.MainLoop(!options.alignGroupCodes);
+    } catch (DrawingError& e) {
+        // What the pass has seen of the likely cause goes with the error.
+        if (loop.CodesUnaligned()) {
+            e.AddHint(kUnalignedCodesWarning);
+            report_.emplace_back(kUnalignedCodesWarning);
+        }
+        if (loop.MissingZEntities() > 0) e.AddHint(MissingZWarning(loop.MissingZEntities()));
+        throw;
     } catch (...) {
-        // Unaligned codes are the likely cause of whatever went wrong.
         if (loop.CodesUnaligned()) report_.emplace_back(kUnalignedCodesWarning);
         throw;
     }
@@ -530,6 +749,12 @@ void FilePass::Run(ByteSource& file, FileSink& sink) {
         report_.emplace_back(kUnalignedCodesWarning);
     else if (loop.EndedInsideEntity())
         report_.emplace_back(kTruncatedWarning);
+    if (loop.MissingZEntities() > 0) report_.push_back(MissingZWarning(loop.MissingZEntities()));
+    if (!loop.CodesUnaligned() && !loop.EndedInsideEntity() &&
+        TickedTypesAllAbsent(settings_, counters_)) {
+        std::string warning = NoTickedTypeWarning(loop.Census(), settings_);
+        if (!warning.empty()) report_.push_back(std::move(warning));
+    }
 }
 
 void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
@@ -554,6 +779,13 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
     sink.Create(dataPath);
     try {
         Run(source, sink);
+    } catch (DrawingError& e) {
+        e.SetDrawing(FileNamePart(dxfPath.string()));
+        try {
+            sink.Close();
+        } catch (...) {
+        }
+        throw;
     } catch (...) {
         // The lines before the failing one belong in the file; the first error
         // is the one to report.
@@ -568,7 +800,12 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
 
 void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {
     StartPass(caption);
-    Run(source, sink);
+    try {
+        Run(source, sink);
+    } catch (DrawingError& e) {
+        e.SetDrawing(caption);
+        throw;
+    }
     sink.Flush();
 }
 

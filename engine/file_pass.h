@@ -45,10 +45,18 @@ inline constexpr std::string_view kUnalignedCodesWarning =
 
 using RunReport = std::vector<std::string>;
 
+inline constexpr std::string_view kBinaryDxfNote =
+    "*** Note, binary DXF file: read as the ASCII DXF it stands for ***";
+
+// The warning for entities whose points lack their Z group, with their count.
+std::string MissingZWarning(std::int64_t entities);
+
 // Options of the reader that go beyond the file format itself.
 struct PassOptions {
     // Read group codes that are not right-aligned in three columns.
     bool alignGroupCodes = false;
+    // A point whose Z group is missing is read as if "0" stood there.
+    bool missingZAsZero = false;
 };
 
 class FilePass {

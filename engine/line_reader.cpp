@@ -104,6 +104,7 @@ void LineReader::StartReadAhead() {
 }
 
 void LineReader::Take(Batch& batch) {
+    linesBefore_ += count_;
     current_ = &batch;
     data_ = batch.bytes.data();
     lines_ = batch.lines.data();

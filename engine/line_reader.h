@@ -57,6 +57,13 @@ class LineReader {
     // The classifier's tag of the line Next returned last.
     std::uint8_t Tag() const { return tag_; }
 
+    // The tag of the line Next will return, without taking that line (the
+    // end tag at the end). The line Next returned last may be gone afterwards.
+    std::uint8_t PeekTag() { return AtEnd() ? endTag_ : lines_[next_].tag; }
+
+    // The number (from 1) of the line Next returned last; 0 before the first.
+    std::uint64_t LineNumber() const { return linesBefore_ + next_; }
+
     // True when no byte is left (it may have to wait for the next batch to know).
     bool AtEnd() { return next_ == count_ && !Advance(); }
 
@@ -123,6 +130,7 @@ class LineReader {
     std::uint64_t base_ = 0;
     std::size_t batchEnd_ = 0;
     std::uint8_t tag_ = 0;
+    std::uint64_t linesBefore_ = 0;  // lines of the batches before the current one
     const std::uint8_t endTag_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/number_format.h"
+#include "settings/korvel_error.h"
 
 namespace korvel {
 
@@ -45,35 +46,42 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
     RefreshLayout();
     line_.Clear();
     bool first = true;
-    for (int kind : fieldKinds_) {
-        if (!first) line_.Append(',');
-        first = false;
-        switch (static_cast<DataFieldKind>(kind)) {
-            case DataFieldKind::Number:
-                line_.Append(settings_.Get(field::NumberPrefix));
-                line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
-                numbers.PointNumber = NextValue(numbers.PointNumber);
-                break;
-            case DataFieldKind::X:
-                line_.Append(settings_.Get(field::XPrefix));
-                AppendCoordinate(values.X, settings_.Get(field::XDecimals));
-                break;
-            case DataFieldKind::Y:
-                line_.Append(settings_.Get(field::YPrefix));
-                AppendCoordinate(values.Y, settings_.Get(field::YDecimals));
-                break;
-            case DataFieldKind::Z: {
-                std::string_view z = settings_.Get(field::ForceZ)
-                                         ? settings_.Get(field::ForcedZValue)
-                                         : std::string_view(values.Z);
-                line_.Append(settings_.Get(field::ZPrefix));
-                AppendCoordinate(z, settings_.Get(field::ZDecimals));
-                break;
+    int kind = 0;
+    try {
+        for (int k : fieldKinds_) {
+            kind = k;
+            if (!first) line_.Append(',');
+            first = false;
+            switch (static_cast<DataFieldKind>(kind)) {
+                case DataFieldKind::Number:
+                    line_.Append(settings_.Get(field::NumberPrefix));
+                    line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
+                    numbers.PointNumber = NextValue(numbers.PointNumber);
+                    break;
+                case DataFieldKind::X:
+                    line_.Append(settings_.Get(field::XPrefix));
+                    AppendCoordinate(values.X, settings_.Get(field::XDecimals));
+                    break;
+                case DataFieldKind::Y:
+                    line_.Append(settings_.Get(field::YPrefix));
+                    AppendCoordinate(values.Y, settings_.Get(field::YDecimals));
+                    break;
+                case DataFieldKind::Z: {
+                    std::string_view z = settings_.Get(field::ForceZ)
+                                             ? settings_.Get(field::ForcedZValue)
+                                             : std::string_view(values.Z);
+                    line_.Append(settings_.Get(field::ZPrefix));
+                    AppendCoordinate(z, settings_.Get(field::ZDecimals));
+                    break;
+                }
+                case DataFieldKind::Code:
+                    AppendCode(values, numbers);
+                    break;
             }
-            case DataFieldKind::Code:
-                AppendCode(values, numbers);
-                break;
         }
+    } catch (const KorvelError&) {
+        failedField_ = static_cast<DataFieldKind>(kind);
+        throw;
     }
     line_.Append("\r\n");
 }

@@ -73,10 +73,13 @@ class RecordComposer {
     // nothing is appended and the error is thrown.
     void Compose(const EntityValues& values, RunningNumbers& numbers, std::string& out);
 
-    // Compose, then write the line to `sink`.
-    void WriteDataRecord(const EntityValues& values, RunningNumbers& numbers, FileSink& sink) {
+    // The data field whose value the last conversion error was about.
+    DataFieldKind FailedField() const { return failedField_; }
+
+    // Lays out one line, CR LF included; valid until the next call.
+    std::string_view ComposeRecord(const EntityValues& values, RunningNumbers& numbers) {
         ComposeLine(values, numbers);
-        sink.Write(line_.View());
+        return line_.View();
     }
 
   private:
@@ -97,6 +100,7 @@ class RecordComposer {
     std::vector<int> fieldKinds_;
     std::vector<int> codeKinds_;
     LineBuffer line_;
+    DataFieldKind failedField_ = DataFieldKind::X;
 };
 
 }  // namespace korvel

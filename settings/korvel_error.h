@@ -3,15 +3,38 @@
 // user-visible message.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace korvel {
 
 class KorvelError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
+};
+
+// An error about a value of a drawing. Its text stays the exact message; it
+// also tells where the value stands (line 0: on no line of the drawing, as a
+// forced Z) and what the pass knows about the likely cause, as warning lines.
+class DrawingError : public KorvelError {
+  public:
+    DrawingError(const std::string& text, std::uint64_t line) : KorvelError(text), line_(line) {}
+
+    std::uint64_t Line() const { return line_; }
+    // The file name part of the drawing's path.
+    const std::string& Drawing() const { return drawing_; }
+    const std::vector<std::string>& Hints() const { return hints_; }
+
+    void SetDrawing(std::string_view name) { drawing_ = name; }
+    void AddHint(std::string_view hint) { hints_.emplace_back(hint); }
+
+  private:
+    std::uint64_t line_;
+    std::string drawing_;
+    std::vector<std::string> hints_;
 };
 
 // Numbered input/output errors, using the historical code numbers so the

@@ -91,8 +91,12 @@ const std::vector<HostileCase>& Cases() {
     static const std::vector<HostileCase> cases = {
         {"empty.dxf", "", {}, {kNoEntities}, ""},
         {"only-entities.dxf", "", {}, {}, ""},
-        // The binary sentinel line ends in Ctrl-Z: nothing behind it is read.
-        {"binary-header.dxf", "", {}, {kNoEntities}, ""},
+        // Read as binary: its POINT has an X only, and its last group is cut off.
+        {"binary-header.dxf",
+         "",
+         {},
+         {std::string(kBinaryDxfNote)},
+         "The binary DXF file ends inside group 0 (byte 62)"},
         // NUL bytes are ordinary bytes: kept in a layer name, and a name or
         // code with one is no name or code.
         {"nul-bytes.dxf", "1,1.000,2.000,3.000,POINT|LAY\0ER||\r\n"s, {.Points = 1}, {}, ""},
