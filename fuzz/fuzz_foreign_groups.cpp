@@ -4,6 +4,8 @@
 // name, and a plain value) inserted between its groups. Both conversions
 // must give the same data lines, counts, report and error.
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
 #include <set>
 #include <string>
 #include <string_view>
@@ -127,7 +129,9 @@ Drawings Build(Bytes& in) {
         d.Line(kind.name);
         Groups(kind.groups, in, d);
         if (kind.name != "POLYLINE") continue;
-        for (unsigned v = in.Next() % 4; v > 0; --v) {
+        // A POLYLINE without a VERTEX reads on into the entities after it,
+        // which are then no entities of their own: at least one vertex.
+        for (unsigned v = 1 + in.Next() % 3; v > 0; --v) {
             d.Line("  0");
             d.Line("VERTEX");
             Groups(kVertex, in, d);
@@ -184,6 +188,11 @@ Result Convert(const std::string& drawing, int slot) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes in(std::string_view(reinterpret_cast<const char*>(data), size));
     const Drawings d = Build(in);
+    if (const char* dump = std::getenv("KORVEL_FUZZ_DUMP")) {
+        // To look at a finding: both drawings as files.
+        std::ofstream(std::string(dump) + ".plain.dxf", std::ios::binary) << d.plain;
+        std::ofstream(std::string(dump) + ".mixed.dxf", std::ios::binary) << d.mixed;
+    }
     const Result plain = Convert(d.plain, 0);
     const Result mixed = Convert(d.mixed, 1);
     if (plain.data != mixed.data) fuzz::Fail("foreign groups changed the data lines");
