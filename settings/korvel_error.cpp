@@ -97,4 +97,12 @@ std::string SystemErrorText(int err) {
     return std::strerror(err);
 }
 
+std::string DrawingErrorBoxText(const DrawingError& error) {
+    std::string text = WithFinalPeriod(error.what());
+    if (error.Line() != 0)
+        text += "\nLine " + std::to_string(error.Line()) + " of " + error.Drawing();
+    for (const std::string& hint : error.Hints()) text += "\n" + hint;
+    return text;
+}
+
 }  // namespace korvel

@@ -63,6 +63,11 @@ int IoCodeFromErrno(int err, IoAction action);
 [[noreturn]] void ThrowInvalidFloat(std::string_view text);
 [[noreturn]] void ThrowInvalidInteger(std::string_view text);
 
+// The error box's text for an error about a value of a drawing: the error's
+// text (with its final period) and then "Line 1234 of a.dxf" and the hints,
+// a line each.
+std::string DrawingErrorBoxText(const DrawingError& error);
+
 // Text the error box shows: a "." is appended when the last character's code
 // is greater than that of "." (so "Disk full" gets one, "abc." does not).
 std::string WithFinalPeriod(std::string_view message);

@@ -139,6 +139,7 @@ void TForm1::ConnectFilesAndOptions() {
     connect(BitBtn5, &QPushButton::clicked, this, &TForm1::BitBtn5Click);
     connect(SpeedButton11, &QToolButton::clicked, this, &TForm1::SpeedButton11Click);
     connect(cbaligncodes, &QCheckBox::toggled, this, &TForm1::cbaligncodesClick);
+    connect(cbmissingz, &QCheckBox::toggled, this, &TForm1::cbmissingzClick);
 }
 
 }  // namespace korvel

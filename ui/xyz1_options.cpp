@@ -13,6 +13,7 @@ namespace {
 
 const QString kShowLog = QStringLiteral("showlog");
 const QString kAlignCodes = QStringLiteral("aligncodes");
+const QString kMissingZ = QStringLiteral("missingz");
 
 // The help file beside the program. Windows has a viewer for compiled help;
 // elsewhere the guide is a web page.
@@ -65,23 +66,37 @@ void TForm1::SpeedButton11Click() {
     platform_.opener.OpenDocument(kMakerWebSite);
 }
 
-// Stored when the user changes it; the next run reads the new value.
-void TForm1::cbaligncodesClick() {
-    const bool on = cbaligncodes->isChecked();
+// Stored when the user changes it; the next run reads the new value. A
+// value that cannot be stored leaves the box as it was.
+void TForm1::StoreReaderOption(QCheckBox* box, const QString& name, bool& option) {
+    const bool on = box->isChecked();
     const bool stored = Guarded([&] {
-        platform_.store.WriteBool(kAlignCodes, on);
-        AlignGroupCodes = on;
+        platform_.store.WriteBool(name, on);
+        option = on;
     });
     if (stored) return;
-    const QSignalBlocker block(cbaligncodes);
-    cbaligncodes->setChecked(AlignGroupCodes);
+    const QSignalBlocker block(box);
+    box->setChecked(option);
 }
 
 // Read at start-up; nothing is written back.
-void TForm1::RestoreAlignCodes() {
-    AlignGroupCodes = ReadStoredBool(kAlignCodes, false);
-    const QSignalBlocker block(cbaligncodes);
-    cbaligncodes->setChecked(AlignGroupCodes);
+void TForm1::RestoreReaderOption(QCheckBox* box, const QString& name, bool& option) {
+    option = ReadStoredBool(name, false);
+    const QSignalBlocker block(box);
+    box->setChecked(option);
+}
+
+void TForm1::cbaligncodesClick() {
+    StoreReaderOption(cbaligncodes, kAlignCodes, AlignGroupCodes);
+}
+
+void TForm1::cbmissingzClick() {
+    StoreReaderOption(cbmissingz, kMissingZ, MissingZAsZero);
+}
+
+void TForm1::RestoreReaderOptions() {
+    RestoreReaderOption(cbaligncodes, kAlignCodes, AlignGroupCodes);
+    RestoreReaderOption(cbmissingz, kMissingZ, MissingZAsZero);
 }
 
 }  // namespace korvel

@@ -122,6 +122,7 @@ void TForm1::CreateDataFiles() {
     request.sourceFolder = ToPathBytes(fl1->Folder());
     request.destinationFolder = ToPathBytes(Edit1->text());
     request.passOptions.alignGroupCodes = AlignGroupCodes;
+    request.passOptions.missingZAsZero = MissingZAsZero;
     WindowRunHost host(*this, *progress_, pumpTiming);
     const FrozenFileList files(*fl1);
     try {

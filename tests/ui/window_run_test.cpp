@@ -154,8 +154,11 @@ class WindowRunTest : public QObject {
         TForm1& f = r.h.Form();
         WriteAll(f.ReportPath(), "earlier report\r\n");
         f.BitBtn1Click();
+        // The exact text, then the line of the drawing that holds the value.
         QCOMPARE(r.h.fakes.boxes.Texts(Kind::Error),
-                 QStringList{QStringLiteral("'abc' is not a valid floating point value.")});
+                 QStringList{QStringLiteral("'abc' is not a valid floating point value.\n"
+                                            "Line 1812 of b.dxf")});
+        QCOMPARE(ReadAll(r.source + "/b.dxf").split('\n').at(1811).trimmed(), QByteArray("abc"));
         QVERIFY(!r.h.Progress().isVisible());
         QVERIFY(!f.RunInProgress());
         QVERIFY(!r.Data("a.txt").isEmpty());
