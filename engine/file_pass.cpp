@@ -280,6 +280,10 @@ class EntityCensus {
         return Sorted(std::move(tally));
     }
     Tally Others() const { return Sorted(others_); }
+    bool Empty() const {
+        return others_.empty() && std::all_of(known_.begin(), known_.end(),
+                                              [](std::int64_t count) { return count == 0; });
+    }
 
   private:
     static constexpr std::size_t kMostTypes = 64;
@@ -298,25 +302,27 @@ class EntityCensus {
 };
 static_assert(static_cast<int>(Tok::MText) - static_cast<int>(Tok::Polyline) + 1 == 11);
 
-// "12 3DFACE, 4 HATCH"
+// "12 3DFACE, 4 HATCH entities"
 std::string ListTally(const EntityCensus::Tally& tally) {
     std::string text;
+    std::int64_t total = 0;
     for (const auto& [type, count] : tally) {
         if (!text.empty()) text += ", ";
         text += std::to_string(count) + " " + type;
+        total += count;
     }
-    return text;
+    return text + (total == 1 ? " entity" : " entities");
 }
 
 // Why a drawing that holds entities gave nothing: none is of a ticked type.
 std::string NoTickedTypeWarning(const EntityCensus& census, const ExportSettings& settings) {
+    if (census.Empty()) return std::string(kNoEntityWarning);
     const EntityCensus::Tally convertible = census.Unticked(settings), others = census.Others();
     if (convertible.empty() && others.empty()) return {};
     std::string text = "*** Warning, no entity of a ticked type: the drawing holds ";
-    if (!convertible.empty())
-        text += ListTally(convertible) + " entities, whose types are not ticked";
+    if (!convertible.empty()) text += ListTally(convertible) + ", whose types are not ticked";
     if (!convertible.empty() && !others.empty()) text += ", and ";
-    if (!others.empty()) text += ListTally(others) + " entities, which Korvel does not convert";
+    if (!others.empty()) text += ListTally(others) + ", which Korvel does not convert";
     return text + " ***";
 }
 

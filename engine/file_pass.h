@@ -45,6 +45,8 @@ inline constexpr std::string_view kUnalignedCodesWarning =
 
 using RunReport = std::vector<std::string>;
 
+inline constexpr std::string_view kNoEntityWarning =
+    "*** Warning, the ENTITIES section holds no entity: the data file is empty ***";
 inline constexpr std::string_view kBinaryDxfNote =
     "*** Note, binary DXF file: read as the ASCII DXF it stands for ***";
 

@@ -90,7 +90,7 @@ struct HostileCase {
 const std::vector<HostileCase>& Cases() {
     static const std::vector<HostileCase> cases = {
         {"empty.dxf", "", {}, {kNoEntities}, ""},
-        {"only-entities.dxf", "", {}, {}, ""},
+        {"only-entities.dxf", "", {}, {std::string(kNoEntityWarning)}, ""},
         // Read as binary: its POINT has an X only, and its last group is cut off.
         {"binary-header.dxf",
          "",
