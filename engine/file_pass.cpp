@@ -348,6 +348,8 @@ bool TickedTypesAllAbsent(const ExportSettings& s, const RunCounters& c) {
     return anyTicked;
 }
 
+using ValueLines = std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)>;
+
 // The main loop and the extractors over one open source and sink.
 class PassLoop {
   public:
@@ -422,21 +424,79 @@ class PassLoop {
         valueLines_[static_cast<std::size_t>(slot)] = reader_.LineNumber();
     }
 
-    // Called right after a Y value: whether the Z group `zGroup` of its point
-    // is missing and is to be taken as "0", as if the drawing had it there.
-    bool TakeMissingZ(Tok zGroup) {
-        // A drawing that ends here is cut off, which is told otherwise.
-        if (static_cast<Tok>(reader_.PeekTag()) == zGroup || reader_.AtEnd()) return false;
+    // ---- Points whose Z group is missing ----
+    //
+    // A point's Z group follows its Y group, nearly always right after it;
+    // some writers put other groups between them (10, 11, 20, 21, 30, 31). A
+    // point misses its Z when its Y has come and the entity ends, or the Y of
+    // the same point comes again, before its Z does. With the option on, such
+    // a point is written as if "0" stood right after its Y: at that place
+    // among the entity's points and with the values it had then. So points
+    // written after a point that still waits for its Z wait in a queue.
+
+    static std::size_t ZIndex(Tok zGroup) { return zGroup == Tok::G31 ? 1 : 0; }
+
+    // Right after a Y value whose point has the Z group `zGroup`; `zWrites`
+    // tells whether that group writes a point.
+    void AwaitZ(Tok zGroup, bool zWrites) {
+        // The usual order, and a drawing that ends here (it is cut off).
+        if (static_cast<Tok>(reader_.PeekTag()) == zGroup || reader_.AtEnd()) return;
+        const std::size_t i = ZIndex(zGroup);
+        if (zPending_[i]) MissedZ(i);  // the point before it never got its Z
+        zPending_[i] = true;
+        zWrites_[i] = zWrites;
+        if (missingZAsZero_ && zWrites) {
+            queue_.push_back({values_, valueLines_, zGroup, true});
+            queue_.back().values.Z.Assign("0");
+        }
+    }
+
+    // The Z group of a waiting point has come: the point is written as the
+    // drawing has it, when its Z group writes it.
+    void ZArrived(Tok zGroup) {
+        const std::size_t i = ZIndex(zGroup);
+        if (!zPending_[i]) return;
+        zPending_[i] = false;
+        if (!missingZAsZero_ || !zWrites_[i]) return;
+        std::erase_if(queue_,
+                      [&](const QueuedPoint& p) { return p.waiting && p.zGroup == zGroup; });
+        WriteReadyPoints();
+    }
+
+    // The point waiting for Z group `i` does not get it.
+    void MissedZ(std::size_t i) {
+        zPending_[i] = false;
+        if (!entityMissesZ_ && !missingZAsZero_) ++missingZEntities_;
         entityMissesZ_ = true;
-        if (!missingZAsZero_) return false;
-        values_.Z.Assign("0");
-        valueLines_[static_cast<std::size_t>(Slot::Z)] = reader_.LineNumber();
-        return true;
+        if (!missingZAsZero_) return;
+        if (!zWrites_[i]) {
+            values_.Z.Assign("0");
+            valueLines_[static_cast<std::size_t>(Slot::Z)] = 0;
+            return;
+        }
+        for (QueuedPoint& p : queue_)
+            if (p.waiting && ZIndex(p.zGroup) == i) p.waiting = false;
+        WriteReadyPoints();
+    }
+
+    // At the end of an entity every point still waiting misses its Z.
+    void CloseEntityPoints() {
+        for (std::size_t i = 0; i < zPending_.size(); ++i)
+            if (zPending_[i]) MissedZ(i);
+    }
+
+    void WriteReadyPoints() {
+        std::size_t ready = 0;
+        while (ready < queue_.size() && !queue_[ready].waiting) {
+            Emit(queue_[ready].values, queue_[ready].lines);
+            ++ready;
+        }
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(ready));
     }
 
     // The line that holds the value a conversion error was about: the line
     // of the group that wrote the point when the value was never read.
-    std::uint64_t LineOfField(DataFieldKind kind) const {
+    std::uint64_t LineOfField(DataFieldKind kind, const ValueLines& lines) const {
         Slot slot = Slot::None;
         if (kind == DataFieldKind::X) slot = Slot::X;
         if (kind == DataFieldKind::Y) slot = Slot::Y;
@@ -444,7 +504,7 @@ class PassLoop {
             if (settings_.Get(field::ForceZ)) return 0;
             slot = Slot::Z;
         }
-        const std::uint64_t line = valueLines_[static_cast<std::size_t>(slot)];
+        const std::uint64_t line = lines[static_cast<std::size_t>(slot)];
         return line != 0 ? line : reader_.LineNumber();
     }
 
@@ -534,25 +594,38 @@ class PassLoop {
         values_.EntityType.Assign(type);
         valueLines_.fill(0);
         entityMissesZ_ = false;
+        zPending_ = {};
+        queue_.clear();
     }
 
     void EndEntity() {
-        if (entityMissesZ_ && !missingZAsZero_) ++missingZEntities_;
+        // A point still waiting here was cut off with its drawing; those
+        // written after it still stand.
+        for (QueuedPoint& p : queue_) p.waiting = false;
+        WriteReadyPoints();
         numbers_.EntityNumber = Incremented(numbers_.EntityNumber);
     }
 
-    void Emit() {
+    void Emit(const EntityValues& values, const ValueLines& lines) {
         std::string_view record;
         try {
-            record = composer_.ComposeRecord(values_, numbers_);
+            record = composer_.ComposeRecord(values, numbers_);
         } catch (const KorvelError& e) {
-            throw DrawingError(e.what(), LineOfField(composer_.FailedField()));
+            throw DrawingError(e.what(), LineOfField(composer_.FailedField(), lines));
         }
         sink_.Write(record);
     }
 
-    void Emit(Emission emission, bool fitPoints) {
-        if (emission == Emission::Always || (emission == Emission::FitPoint && fitPoints)) Emit();
+    // The entity's current point, after any that wait for their Z.
+    void Emit() {
+        if (queue_.empty())
+            Emit(values_, valueLines_);
+        else
+            queue_.push_back({values_, valueLines_, Tok::Other, false});
+    }
+
+    static bool Writes(Emission emission, bool fitPoints) {
+        return emission == Emission::Always || (emission == Emission::FitPoint && fitPoints);
     }
 
     // Reads the entity's next group code line; false at the end of the file,
@@ -573,11 +646,14 @@ class PassLoop {
         const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
         while (NextGroup()) {
             const GroupRule& rule = rules.groups[static_cast<std::size_t>(current_)];
+            if (rule.slot == Slot::Z) ZArrived(current_);
             if (rule.slot != Slot::None) ReadValue(rule.slot);
-            Emit(rule.emit, fitPoints);
-            if (rule.zGroup != Tok::Other && TakeMissingZ(rule.zGroup))
-                Emit(rules.groups[static_cast<std::size_t>(rule.zGroup)].emit, fitPoints);
+            if (Writes(rule.emit, fitPoints)) Emit();
+            if (rule.zGroup != Tok::Other)
+                AwaitZ(rule.zGroup,
+                       Writes(rules.groups[static_cast<std::size_t>(rule.zGroup)].emit, fitPoints));
             if (current_ == Tok::G0) {
+                CloseEntityPoints();
                 if (rules.emitAtClose) Emit();
                 break;
             }
@@ -634,9 +710,10 @@ class PassLoop {
                     break;
                 case Tok::G20:
                     ReadValue(Slot::Y);
-                    TakeMissingZ(Tok::G30);
+                    AwaitZ(Tok::G30, false);
                     break;
                 case Tok::G30:
+                    ZArrived(Tok::G30);
                     ReadValue(Slot::Z);
                     break;
                 case Tok::G70:
@@ -644,6 +721,7 @@ class PassLoop {
                     vertexFlagsLine = reader_.LineNumber();
                     break;
                 case Tok::G0:
+                    CloseEntityPoints();  // each vertex ends here
                     // Vertices added by curve fitting (1) or spline fitting (8)
                     // only with the include option.
                     if (include || (Flags(vertexFlags_, vertexFlagsLine) & 9) == 0) Emit();
@@ -676,7 +754,18 @@ class PassLoop {
         nullptr,         &values_.X,     &values_.Y,         &values_.Z,
         &values_.Handle, &values_.Layer, &values_.BlockName, &values_.Text};
     // The line each text was read from (0: not read in this entity).
-    std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)> valueLines_{};
+    ValueLines valueLines_{};
+    // Points that wait for their Z group (30 and 31), and the entity's points
+    // from the first one that waits on.
+    struct QueuedPoint {
+        EntityValues values;
+        ValueLines lines;
+        Tok zGroup;
+        bool waiting;
+    };
+    std::array<bool, 2> zPending_{};
+    std::array<bool, 2> zWrites_{};
+    std::vector<QueuedPoint> queue_;
     ValueText headerFlags_;
     ValueText vertexFlags_;
     bool entityMissesZ_ = false;
