@@ -13,8 +13,10 @@
 #include "cli/setting_args.h"
 #include "cli/terminal_host.h"
 #include "run/batch_run.h"
+#include "run/drawing_batch.h"
 #include "settings/export_settings.h"
 #include "settings/korvel_error.h"
+#include "settings/program_layout.h"
 
 #ifndef KORVEL_VERSION
 #define KORVEL_VERSION "unknown"
@@ -35,30 +37,88 @@ int Failure(const std::string& message) {
     return kRunError;
 }
 
-// The files of the command line, in the order given; each keeps its own folder.
-class CommandLineFiles final : public FileListView {
-  public:
-    explicit CommandLineFiles(const std::vector<std::string>& args) {
-        for (const std::string& arg : args) {
+// The message for an error that ended the pass over `dxfPath`: the error's
+// own text, told against that file and the line of its value, as compilers
+// do, then what the pass knows of the likely cause, a line each.
+std::string PassErrorMessage(const std::string& dxfPath, const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const DrawingError& e) {
+        std::string message = dxfPath;
+        if (e.Line() != 0) message += ":" + std::to_string(e.Line());
+        message += std::string(": ") + e.what();
+        for (const std::string& hint : e.Hints())
+            message += "\nkorvel-cli: " + dxfPath + ": " + hint;
+        return message;
+    } catch (const std::exception& e) {
+        return dxfPath + ": " + e.what();
+    } catch (...) {
+        return dxfPath + ": unknown error";
+    }
+}
+
+const char* const kStandardInputName = "(standard input)";
+
+// The drawings of the command line, in the order given; each data file goes
+// beside its drawing or into the output folder.
+std::vector<DrawingJob> CommandLineDrawings(const CliOptions& options, std::string_view extension) {
+    std::vector<DrawingJob> jobs;
+    for (const std::string& arg : options.files) {
+        DrawingJob job;
+        if (arg == "-") {
+            job.dxfPath = kStandardInputName;
+        } else {
             std::filesystem::path p = std::filesystem::absolute(arg).lexically_normal();
             if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
-            items_.push_back({p.parent_path().string(), p.filename().string()});
+            const std::string folder = WithTrailingSeparator(p.parent_path().string());
+            const std::string name = p.filename().string();
+            job.dxfPath = folder + name;
+            job.dataPath =
+                (options.outputDir.empty() ? folder : WithTrailingSeparator(options.outputDir)) +
+                DataFileName(name, extension);
         }
+        jobs.push_back(std::move(job));
     }
-    std::size_t Count() const override { return items_.size(); }
-    bool IsSelected(std::size_t) const override { return true; }
-    std::string Text(std::size_t index) const override { return items_[index].name; }
-    std::string Folder(std::size_t index) const override { return items_[index].folder; }
-    std::string FullPath(std::size_t index) const {
-        return WithTrailingSeparator(items_[index].folder) + items_[index].name;
+    return jobs;
+}
+
+// Progress on the terminal, and on standard error a line for each drawing
+// that could not be opened or whose pass ended in an error, in the order given.
+class CommandLineRun final : public DrawingRunObserver {
+  public:
+    CommandLineRun(const CliOptions& options, const std::vector<DrawingJob>& drawings,
+                   TerminalProgress& progress)
+        : options_(options), drawings_(drawings), progress_(progress) {}
+
+    void Progress(std::size_t index, std::string_view caption, int position) override {
+        progress_.Show(index, caption, position);
+    }
+    void Finished(std::size_t index, const DrawingOutcome& outcome) override {
+        progress_.Clear();
+        const std::string& given = options_.files[index];
+        const std::string name = given == "-" ? kStandardInputName : given;
+        if (outcome.openFailed)
+            std::fprintf(stderr, "korvel-cli: %s: %s\n", name.c_str(), outcome.openFailure.c_str());
+        if (outcome.error) Failure(PassErrorMessage(drawings_[index].dxfPath, outcome.error));
     }
 
   private:
-    struct Item {
-        std::string folder, name;
-    };
-    std::vector<Item> items_;
+    const CliOptions& options_;
+    const std::vector<DrawingJob>& drawings_;
+    TerminalProgress& progress_;
 };
+
+// A configuration file is read however long it is, as the window reads it;
+// one of another size is most likely not a configuration at all.
+void WarnOfForeignConfiguration(const std::string& path) {
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size != sizeof(SettingsImage))
+        std::fprintf(stderr,
+                     "korvel-cli: warning: %s: not a Korvel configuration of 404 bytes; read as "
+                     "far as it goes\n",
+                     path.c_str());
+}
 
 int Run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -77,10 +137,12 @@ int Run(int argc, char** argv) {
         return kAllConverted;
     }
 
-    const NameTables names = LoadNameTables(ProgramFolder(argc > 0 ? argv[0] : nullptr));
+    const NameTables names =
+        LoadNameTables(FindProgramLayout(ProgramFolder(argc > 0 ? argv[0] : nullptr)).dataFolder);
     Configuration config;
     config.SetDefaultSettings();
     if (!options.configPath.empty()) {
+        WarnOfForeignConfiguration(options.configPath);
         try {
             config.LoadConfigurationFile(options.configPath);
         } catch (const KorvelError& e) {
@@ -102,33 +164,37 @@ int Run(int argc, char** argv) {
     // The window's own check before a run.
     if (fields.empty()) return Usage("Please select data to export");
 
-    std::FILE* progress = (!options.quiet && IsTerminal(stderr)) ? stderr : nullptr;
-    TerminalRunHost host(std::move(fields), std::move(code), progress, options.files.size());
-    RunReport report;
-    BatchRunSummary summary;
-    try {
-        const CommandLineFiles files(options.files);
-        PassOptions passOptions;
-        passOptions.alignGroupCodes = options.alignCodes;
-        if (options.toStdout) {
-            FileSink out;
-            out.Attach(1);
-            summary = CreateDataStream(files.FullPath(0), out, passOptions, settings, names, host,
-                                       report, CurrentLocalTime());
-        } else {
-            BatchRunRequest request;
-            request.destinationFolder = options.outputDir;
-            request.destinationFollowsSource = options.outputDir.empty();
-            request.passOptions = passOptions;
-            summary =
-                CreateDataFiles(request, files, settings, names, host, report, CurrentLocalTime());
-        }
-    } catch (const std::exception& e) {
-        // The error's own text, told against the file whose pass it ended.
-        if (host.CurrentFile().empty()) return Failure(e.what());
-        return Failure(host.CurrentFile() + ": " + e.what());
+    if (!options.outputDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.outputDir, ec);
+        if (ec)
+            return Failure("Cannot create folder \"" + options.outputDir + "\". " +
+                           SystemErrorText(ec.value()));
     }
-    host.HideProgress();
+
+    std::vector<DrawingJob> jobs = CommandLineDrawings(options, settings.Get(field::FileExtension));
+    StandardInput input;
+    FileSink out;
+    if (options.toStdout) {
+        out.Attach(1);
+        jobs[0].sink = &out;
+        if (options.files[0] == "-") jobs[0].source = &input;
+    }
+    DrawingRunOptions runOptions;
+    runOptions.jobs = options.jobs;
+    runOptions.keepGoing = options.keepGoing;
+    runOptions.passOptions.alignGroupCodes = options.alignCodes;
+    runOptions.passOptions.missingZAsZero = options.missingZ;
+
+    TerminalProgress progress((!options.quiet && IsTerminal(stderr)) ? stderr : nullptr,
+                              jobs.size());
+    CommandLineRun observer(options, jobs, progress);
+    RunReport report;
+    const BatchRunSummary summary = ConvertDrawings(jobs, settings, names, fields, code, runOptions,
+                                                    observer, report, CurrentLocalTime());
+    progress.Clear();
+    // Without --keep-going an error ends the run: no report, as in the window.
+    if (summary.filesFailed > 0 && !options.keepGoing) return kRunError;
 
     if (!options.reportPath.empty()) {
         try {
@@ -142,6 +208,7 @@ int Run(int argc, char** argv) {
         std::fwrite(text.data(), 1, text.size(), out);
     }
     if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
+    if (summary.filesFailed > 0) return kRunError;
     return summary.filesNotOpened > 0 ? kSomeNotOpened : kAllConverted;
 }
 
@@ -152,5 +219,6 @@ int main(int argc, char** argv) {
     // The date-time line of the report follows the user's date and time
     // formats, as in the window; numbers stay unaffected.
     std::setlocale(LC_TIME, "");
+    korvel::cli::EndQuietlyOnClosedPipe();
     return korvel::cli::Run(argc, argv);
 }

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <string_view>
 
 namespace korvel::cli {
@@ -32,22 +34,62 @@ Split SplitArgument(std::string_view arg) {
     return s;
 }
 
+// Short options that take a value; in a cluster such as "-qcFILE" the rest
+// of the argument, or else the next argument, is that value.
+bool TakesValue(char letter) {
+    return letter == 'c' || letter == 'o' || letter == 'j';
+}
+
+// "-qV" as "-q" "-V", "-qcFILE" as "-q" "-cFILE", as getopt reads clusters.
+std::vector<std::string> SplitCluster(const std::string& arg) {
+    std::vector<std::string> pieces;
+    for (std::size_t k = 1; k < arg.size(); ++k) {
+        if (TakesValue(arg[k])) {
+            pieces.push_back("-" + arg.substr(k));
+            break;
+        }
+        pieces.push_back(std::string("-") + arg[k]);
+    }
+    return pieces;
+}
+
+unsigned ParseJobs(const std::string& text) {
+    constexpr unsigned kMaxJobs = 256;
+    unsigned jobs = 0;
+    bool valid = !text.empty() && text.size() <= 3;
+    for (char c : text) {
+        if (c < '0' || c > '9') valid = false;
+        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (!valid || jobs > kMaxJobs)
+        throw UsageError("--jobs must be from 0 to " + std::to_string(kMaxJobs) + ", got '" + text +
+                         "'");
+    return jobs;
+}
+
 }  // namespace
 
-CliOptions ParseArguments(const std::vector<std::string>& args) {
+CliOptions ParseArguments(const std::vector<std::string>& arguments) {
     CliOptions o;
     bool optionsEnded = false;
+    std::vector<std::string> args = arguments;  // clusters of short options are split in place
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (arg.empty()) throw UsageError("empty file name");
-            o.files.push_back(arg);
+        if (optionsEnded || args[i].size() < 2 || args[i][0] != '-') {
+            if (args[i].empty()) throw UsageError("empty file name");
+            o.files.push_back(args[i]);
             continue;
         }
-        if (arg == "--") {
+        if (args[i] == "--") {
             optionsEnded = true;
             continue;
         }
+        if (args[i][1] != '-' && args[i].size() > 2 && !TakesValue(args[i][1])) {
+            std::vector<std::string> pieces = SplitCluster(args[i]);
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+            args.insert(args.begin() + static_cast<std::ptrdiff_t>(i), pieces.begin(),
+                        pieces.end());
+        }
+        const std::string& arg = args[i];
         Split s = SplitArgument(arg);
         auto value = [&]() -> std::string {
             if (s.hasValue) return std::string(s.value);
@@ -83,10 +125,16 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
             flag(o.quiet);
         } else if (n == "-h" || n == "--help") {
             flag(o.help);
-        } else if (n == "--version") {
+        } else if (n == "-V" || n == "--version") {
             flag(o.version);
+        } else if (n == "-k" || n == "--keep-going") {
+            flag(o.keepGoing);
+        } else if (n == "-j" || n == "--jobs") {
+            o.jobs = ParseJobs(value());
         } else if (n == "--align-codes") {
             flag(o.alignCodes);
+        } else if (n == "--missing-z") {
+            flag(o.missingZ);
         } else {
             throw UsageError("unknown option '" + arg + "'");
         }
@@ -96,6 +144,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     if (o.toStdout && o.files.size() != 1) throw UsageError("--stdout takes exactly one DXF file");
     if (o.toStdout && !o.outputDir.empty())
         throw UsageError("--stdout and --output-dir exclude each other");
+    // Standard input has no name to give a data file.
+    if (!o.toStdout && std::find(o.files.begin(), o.files.end(), "-") != o.files.end())
+        throw UsageError("reading standard input ('-') needs --stdout");
     return o;
 }
 
@@ -123,9 +174,19 @@ Options:
       --stdout            write the data lines of the one DXF file to
                           standard output
       --align-codes       also read group codes that are not right-aligned
+      --missing-z         take a missing Z coordinate as 0 (2D drawings that
+                          leave out group 30 or 31)
+  -k, --keep-going        an error ends its drawing only: the report gets an
+                          error line in place of its counts, the run goes on,
+                          and the exit status is 1 at the end
+  -j, --jobs N            convert N drawings at a time (default 1; 0: one per
+                          processor core); report and exit status as with 1
   -q, --quiet             no progress bar, no report on the terminal
   -h, --help              show this help
-      --version           show the version
+  -V, --version           show the version
+
+A FILE of '-' is standard input (with --stdout). Short options may be
+bundled, as in -qk or -qj4.
 
 Setting names: FieldSeparator, FileExtension, NumberPrefix, XPrefix, YPrefix,
 ZPrefix, CodePrefix, LabelText (texts; prefixes and label keep 50 characters,
@@ -138,8 +199,9 @@ Include3DPolylineExtraPoints, ProcessSplines, IncludeSplineFitPoints,
 ProcessCircles, ProcessArcs, ProcessEllipses, ProcessBlocks, ProcessText,
 ProcessMText (0 or 1); ForcedZValue (a number, 10 characters kept).
 
-Exit status: 0 every file converted; 1 an error ended the run; 2 a usage
-error; 3 some file could not be opened.
+Exit status: 0 every file converted; 1 an error ended the run (or, with
+--keep-going, a drawing); 2 a usage error; 3 some file could not be opened
+(its reason on standard error).
 )";
 }
 

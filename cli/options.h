@@ -28,7 +28,10 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool alignCodes = false;
-    std::vector<std::string> files;
+    bool missingZ = false;
+    bool keepGoing = false;          // an error ends its drawing only
+    unsigned jobs = 1;               // drawings at a time; 0: one per processor core
+    std::vector<std::string> files;  // "-": standard input
 };
 
 // Throws UsageError. Help and version end the parsing checks early: with

@@ -1,5 +1,7 @@
 #include "cli/platform.h"
 
+#include <cerrno>
+#include <csignal>
 #include <string_view>
 #include <system_error>
 
@@ -8,6 +10,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "settings/korvel_error.h"
 
 namespace korvel::cli {
 
@@ -23,6 +27,18 @@ std::filesystem::path ProgramFolder(const char* argv0) {
         if (!ec) return p.parent_path();
     }
     return {};
+}
+
+void EndQuietlyOnClosedPipe() {
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_DFL);
+#endif
+}
+
+std::size_t StandardInput::Read(char* buffer, std::size_t capacity) {
+    const std::size_t n = std::fread(buffer, 1, capacity, stdin);
+    if (n == 0 && std::ferror(stdin)) ThrowIoErrorFromErrno(errno, IoAction::Read);
+    return n;
 }
 
 bool IsTerminal(std::FILE* stream) {

@@ -8,60 +8,38 @@ constexpr std::size_t kCaptionWidth = 40;
 constexpr std::size_t kLineWidth = 79;
 }  // namespace
 
-void TerminalRunHost::SetProgressCaption(std::string_view caption) {
-    caption_.assign(caption);
-    position_ = -1;
-}
-
-void TerminalRunHost::SetProgressPosition(int position) {
-    if (position == position_) return;
-    position_ = position;
-    Draw();
-}
-
-void TerminalRunHost::PassStarted(FilePass&, const std::string& dxfPath) {
-    currentFile_ = dxfPath;
-    ++fileIndex_;
-}
-
-void TerminalRunHost::PassEnded() {
-    Clear();
-}
-
-void TerminalRunHost::HideProgress() {
-    Clear();
-}
-
-void TerminalRunHost::Draw() {
-    if (progress_ == nullptr) return;
+void TerminalProgress::Show(std::size_t index, std::string_view caption, int position) {
+    if (stream_ == nullptr) return;
     std::string line = "\r";
     if (fileCount_ > 1)
         line.append("[")
-            .append(std::to_string(fileIndex_))
+            .append(std::to_string(index + 1))
             .append("/")
             .append(std::to_string(fileCount_))
             .append("] ");
-    if (caption_.size() > kCaptionWidth)
-        line += caption_.substr(0, kCaptionWidth - 3) + "...";
+    if (caption.size() > kCaptionWidth)
+        line.append(caption.substr(0, kCaptionWidth - 3)).append("...");
     else
-        line += caption_;
-    int pos = position_ < 0 ? 0 : (position_ > 100 ? 100 : position_);
+        line.append(caption);
+    int pos = position < 0 ? 0 : (position > 100 ? 100 : position);
     int filled = pos * kBarWidth / 100;
     line += " [";
     line.append(static_cast<std::size_t>(filled), '#');
     line.append(static_cast<std::size_t>(kBarWidth - filled), '.');
     line.append("] ").append(std::to_string(pos)).append("%");
-    std::fputs(line.c_str(), progress_);
-    std::fflush(progress_);
+    if (drawn_ && line == shown_) return;
+    std::fputs(line.c_str(), stream_);
+    std::fflush(stream_);
+    shown_ = std::move(line);
     drawn_ = true;
 }
 
-void TerminalRunHost::Clear() {
-    if (progress_ == nullptr || !drawn_) return;
+void TerminalProgress::Clear() {
+    if (stream_ == nullptr || !drawn_) return;
     std::string blank(kLineWidth + 2, ' ');
     blank.front() = blank.back() = '\r';
-    std::fputs(blank.c_str(), progress_);
-    std::fflush(progress_);
+    std::fputs(blank.c_str(), stream_);
+    std::fflush(stream_);
     drawn_ = false;
 }
 

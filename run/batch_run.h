@@ -88,6 +88,7 @@ struct BatchRunRequest {
 struct BatchRunSummary {
     std::size_t filesPassed = 0;     // passes run, opened or not
     std::size_t filesNotOpened = 0;  // passes whose DXF file could not be opened
+    std::size_t filesFailed = 0;     // passes ended by an error (korvel-cli's --keep-going)
 };
 
 // The run up to, not including, the report file: makes `report` afresh, shows

@@ -40,11 +40,12 @@ struct Outcome {
 
 // Runs `command` (already quoted) in `workDir` in the C locale, so that the
 // date-time line has a known shape; its output is caught in `captureDir`.
+// Standard input is empty unless the command brings its own.
 inline Outcome RunCaptured(const std::string& command, const std::filesystem::path& workDir,
-                           const std::filesystem::path& captureDir) {
+                           const std::filesystem::path& captureDir, bool emptyInput = true) {
     const std::string full = "cd " + Q(workDir.string()) + " && LC_ALL=C " + command + " >" +
                              Q((captureDir / "out").string()) + " 2>" +
-                             Q((captureDir / "err").string()) + " </dev/null";
+                             Q((captureDir / "err").string()) + (emptyInput ? " </dev/null" : "");
     const int raw = std::system(full.c_str());
     Outcome o;
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

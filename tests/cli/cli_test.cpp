@@ -10,6 +10,7 @@
 #include <iterator>
 #include <random>
 #include <regex>
+#include <set>
 #include <string>
 
 #include "cli_support.h"
@@ -83,6 +84,15 @@ std::string Lines(std::initializer_list<const char*> lines) {
     return text;
 }
 
+// A drawing of `count` points, the first at (0.5, 2, 3).
+std::string ManyPoints(int count) {
+    std::string dxf = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
+    for (int i = 0; i < count; ++i)
+        dxf += "  0\r\nPOINT\r\n  8\r\nP\r\n 10\r\n" + std::to_string(i) +
+               ".5\r\n 20\r\n2.0\r\n 30\r\n3.0\r\n";
+    return dxf + "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+}
+
 // The first `n` lines of a data file, with their line ends.
 std::string FirstLines(const std::string& text, int n) {
     std::size_t end = 0;
@@ -110,7 +120,7 @@ TEST_F(CliTest, ConfigurationFileAndReportFile) {
                     " -o out --report log.txt survey.dxf header-only.dxf missing.dxf");
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.err, "korvel-cli: missing.dxf: No such file or directory\n");
     EXPECT_EQ(ReadFile(dir / "out" / "survey.csv"), ReadFile(kData / "golden" / "survey.site.csv"));
     EXPECT_EQ(ReadFile(dir / "out" / "header-only.csv"), "");
     EXPECT_FALSE(fs::exists(dir / "out" / "missing.csv"));
@@ -279,6 +289,11 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
          "Label, Counter, Entity number)"},
         {"--fields '' survey.dxf", "Please select data to export"},
         {"--set DataFieldMask=0 survey.dxf", "Please select data to export"},
+        {"-qx survey.dxf", "unknown option '-x'"},
+        {"-j x survey.dxf", "--jobs must be from 0 to 256, got 'x'"},
+        {"--jobs=257 survey.dxf", "--jobs must be from 0 to 256, got '257'"},
+        {"-qj survey.dxf", "--jobs must be from 0 to 256, got 'survey.dxf'"},
+        {"-q -", "reading standard input ('-') needs --stdout"},
     };
     for (const auto& [args, message] : cases) {
         Outcome o = Run(args);
@@ -294,9 +309,52 @@ TEST_F(CliTest, HelpAndVersion) {
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out.rfind("Usage: korvel-cli [options] FILE.dxf...\n", 0), 0u);
     EXPECT_NE(o.out.find("Exit status:"), std::string::npos);
-    o = Run("--version");
+    for (const char* args : {"--version", "-V", "-qV"}) {
+        o = Run(args);
+        EXPECT_EQ(o.status, 0) << args;
+        EXPECT_EQ(o.out, "korvel-cli " KORVEL_VERSION "\n") << args;
+    }
+}
+
+TEST_F(CliTest, BundledShortOptionsReadAsSeparateOnes) {
+    Outcome o = Run("-qkj2 survey.dxf -qo out header-only.dxf");
     EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "korvel-cli " KORVEL_VERSION "\n");
+    EXPECT_EQ(o.out + o.err, "");
+    EXPECT_EQ(ReadFile(dir / "out" / "survey.txt"),
+              ReadFile(kData / "golden" / "survey.default.txt"));
+}
+
+TEST_F(CliTest, StandardInputAsTheDrawing) {
+    Outcome o = korvel::clitest::RunCaptured(Q(kCli.string()) + " --stdout - <survey.dxf", dir,
+                                             captures, /*emptyInput=*/false);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, ReadFile(kData / "golden" / "survey.default.txt"));
+    EXPECT_EQ(MaskDate(o.err), Replace(GoldenReport("report-default.txt"),
+                                       (dir / "survey.dxf").string(), "(standard input)"));
+}
+
+TEST_F(CliTest, ForeignConfigurationIsWarnedOfAndReadAsFarAsItGoes) {
+    WriteFile(dir / "notes.krv", "# not settings\n");
+    Outcome o = Run("-q -c notes.krv survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err,
+              "korvel-cli: warning: notes.krv: not a Korvel configuration of 404 bytes; read as "
+              "far as it goes\n");
+    o = Run("-q -c " + Q((kData / "site.krv").string()) + " survey.dxf");
+    EXPECT_EQ(o.err, "");
+}
+
+TEST_F(CliTest, ClosedPipeEndsQuietlyByThePipeSignal) {
+    // Far more data lines than a pipe holds; the signal ignored by the
+    // caller, as some job runners leave it.
+    WriteFile(dir / "big.dxf", ManyPoints(20000));
+    Outcome o = korvel::clitest::RunCaptured(
+        "sh -c " + Q("trap '' PIPE; (" + Q(kCli.string()) +
+                     " --stdout big.dxf 2>err.txt; echo $? >status.txt) | head -c 10"),
+        dir, captures);
+    EXPECT_EQ(o.out, "1,0.500,2.");
+    EXPECT_EQ(ReadFile(dir / "status.txt"), "141\n");
+    EXPECT_EQ(ReadFile(dir / "err.txt"), "");
 }
 
 // ---- errors that end the run ----
@@ -306,12 +364,62 @@ TEST_F(CliTest, ConversionErrorEndsTheRunNamesTheFileAndWritesNoReport) {
     Outcome o = Run("--report log.txt survey.dxf comma.dxf zeta.dxf");
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.err, "korvel-cli: " + (dir / "comma.dxf").string() +
-                         ": '1,5' is not a valid floating point value\n");
+                         ":20: '1,5' is not a valid floating point value\n");
     EXPECT_EQ(o.out, "");
     EXPECT_FALSE(fs::exists(dir / "log.txt"));
     EXPECT_TRUE(fs::exists(dir / "survey.txt"));
     EXPECT_EQ(ReadFile(dir / "comma.txt"), "1,1.000,2.000,3.000,OK\r\n");
     EXPECT_FALSE(fs::exists(dir / "zeta.txt"));
+}
+
+// ---- batches: --keep-going and --jobs ----
+
+TEST_F(CliTest, KeepGoingPutsTheErrorInPlaceOfTheCountsAndExitsOne) {
+    Outcome o = Run("--keep-going comma.dxf survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "comma.dxf").string() +
+                         ":20: '1,5' is not a valid floating point value\n");
+    const std::string golden = GoldenReport("report-default.txt");
+    const std::string dateLines = golden.substr(0, golden.find("\r\n\r\n") + 4);
+    EXPECT_EQ(MaskDate(o.out), dateLines + (dir / "comma.dxf").string() +
+                                   "\r\n\r\n*** Error, '1,5' is not a valid floating point "
+                                   "value ***\r\n" +
+                                   golden.substr(dateLines.size()));
+    // The lines before the error stay, as when the error ends the run.
+    EXPECT_EQ(ReadFile(dir / "comma.txt"), "1,1.000,2.000,3.000,OK\r\n");
+    EXPECT_TRUE(fs::exists(dir / "survey.txt"));
+}
+
+// Drawings converted at the same time give what one after another gives:
+// report, messages, exit status and, under --keep-going, every data file.
+TEST_F(CliTest, ParallelRunsMatchOneDrawingAfterAnother) {
+    for (int i = 0; i < 6; ++i)
+        fs::copy_file(dir / "survey.dxf", dir / ("s" + std::to_string(i) + ".dxf"));
+    fs::copy_file(dir / "comma.dxf", dir / "c2.dxf");
+    fs::create_directory(dir / "folder.dxf");
+    // Both write Site.txt: the later, quick one must still come last.
+    WriteFile(dir / "Site.Plan.dxf", ManyPoints(20000));
+    fs::copy_file(dir / "header-only.dxf", dir / "Site.Survey.dxf");
+    const std::string files =
+        " -o out s0.dxf Site.Plan.dxf Site.Survey.dxf comma.dxf s1.dxf missing.dxf s2.dxf "
+        "folder.dxf c2.dxf s3.dxf header-only.dxf s4.dxf s5.dxf";
+    auto batch = [&](const std::string& options, bool withData) {
+        fs::remove_all(dir / "out");
+        Outcome o = Run(options + files);
+        std::string result = std::to_string(o.status) + "\n" + MaskDate(o.out) + o.err;
+        std::set<fs::path> written;
+        for (const auto& entry : fs::directory_iterator(dir / "out")) written.insert(entry.path());
+        for (const fs::path& path : written)
+            if (withData) result += path.filename().string() + ":\n" + ReadFile(path);
+        return result;
+    };
+    const std::string serial = batch("-k -j 1", true);
+    EXPECT_NE(serial.rfind("1\n", 0), std::string::npos);
+    for (const char* jobs : {"-k -j 3", "-k -j 0", "-kj13"}) EXPECT_EQ(batch(jobs, true), serial);
+    const std::string ended = batch("-j 1", false);
+    EXPECT_EQ(ended, "1\nkorvel-cli: " + (dir / "comma.dxf").string() +
+                         ":20: '1,5' is not a valid floating point value\n");
+    for (const char* jobs : {"-j 3", "-j 0"}) EXPECT_EQ(batch(jobs, false), ended);
 }
 
 TEST_F(CliTest, DataFileOverADrawingIsRefused) {
@@ -322,10 +430,15 @@ TEST_F(CliTest, DataFileOverADrawingIsRefused) {
     EXPECT_EQ(ReadFile(dir / "survey.dxf"), before);
 }
 
-TEST_F(CliTest, MissingOutputFolderEndsTheRun) {
-    Outcome o = Run("-o nowhere survey.dxf");
+TEST_F(CliTest, OutputFolderIsMadeWithItsParents) {
+    Outcome o = Run("-q -o new/deeper survey.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "");
+    EXPECT_TRUE(fs::exists(dir / "new" / "deeper" / "survey.txt"));
+
+    o = Run("-q -o survey.dxf/out survey.dxf");
     EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "survey.dxf").string() + ": Invalid filename\n");
+    EXPECT_EQ(o.err, "korvel-cli: Cannot create folder \"survey.dxf/out\". Not a directory\n");
 }
 
 TEST_F(CliTest, UnreadableConfigurationOrReportFile) {
@@ -340,9 +453,12 @@ TEST_F(CliTest, UnreadableConfigurationOrReportFile) {
 }
 
 TEST_F(CliTest, UnopenableFileGivesThreeAndTheRunGoesOn) {
-    Outcome o = Run("missing.dxf survey.dxf");
+    fs::create_directory(dir / "folder.dxf");
+    Outcome o = Run("missing.dxf survey.dxf folder.dxf");
     EXPECT_EQ(o.status, 3);
-    EXPECT_EQ(o.err, "");
+    EXPECT_EQ(o.err,
+              "korvel-cli: missing.dxf: No such file or directory\n"
+              "korvel-cli: folder.dxf: Is a directory\n");
     EXPECT_TRUE(fs::exists(dir / "survey.txt"));
     EXPECT_NE(o.out.find((dir / "missing.dxf").string() +
                          "\r\n\r\n*** Error, file is used by another application ***\r\n" +
@@ -352,7 +468,10 @@ TEST_F(CliTest, UnopenableFileGivesThreeAndTheRunGoesOn) {
     o = Run("--stdout missing.dxf");
     EXPECT_EQ(o.status, 3);
     EXPECT_EQ(o.out, "");
-    EXPECT_NE(o.err.find("*** Error, file is used by another application ***"), std::string::npos);
+    EXPECT_EQ(o.err.rfind("korvel-cli: missing.dxf: No such file or directory\n", 0), 0u) << o.err;
+    EXPECT_NE(o.err.find("\r\n*** Error, file is used by another application ***\r\n"),
+              std::string::npos)
+        << o.err;
 }
 
 TEST_F(CliTest, FlushLeftGroupCodesAreReadOnlyWithAlignCodes) {
@@ -365,6 +484,31 @@ TEST_F(CliTest, FlushLeftGroupCodesAreReadOnlyWithAlignCodes) {
     o = Run("--stdout -q --align-codes flush-left.dxf");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "1,7.250,8.500,1.000,P\r\n");
+}
+
+TEST_F(CliTest, MissingZIsTakenAsZeroOnRequestAndTheReportOrErrorSaysSo) {
+    WriteFile(dir / "flat.dxf",
+              "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\nL\n 10\n1\n 20\n2\n"
+              " 11\n3\n 21\n4\n  0\nTEXT\n 10\n5\n 20\n6\n  0\nENDSEC\n");
+    const std::string hint =
+        "*** Warning, 1 entity lacks the Z coordinate of a point and gave no point or an empty Z "
+        "for it: switch on \"Take a missing Z coordinate as 0\" (korvel-cli: --missing-z) to "
+        "read them ***";
+    Outcome o = Run("--stdout flat.dxf");
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find("\r\n" + hint + "\r\nPoints"), std::string::npos) << o.err;
+
+    // A TEXT without Z has an empty Z: the error names its line and the cause.
+    o = Run("--stdout --set ProcessText=1 flat.dxf");
+    EXPECT_EQ(o.status, 1);
+    const std::string path = (dir / "flat.dxf").string();
+    EXPECT_EQ(o.err, "korvel-cli: " + path + ":23: '' is not a valid floating point value\n" +
+                         "korvel-cli: " + path + ": " +
+                         Replace(hint, "1 entity lacks", "2 entities lack") + "\n");
+
+    o = Run("-q --stdout --missing-z --set ProcessText=1 flat.dxf");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "1,1.000,2.000,0.000,L\r\n2,3.000,4.000,0.000,L\r\n3,5.000,6.000,0.000,\r\n");
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+#include "settings/program_layout.h"
+
+#include <system_error>
+
+#include "settings/korvel_error.h"
+
+namespace korvel {
+
+namespace {
+
+bool HoldsNameTable(const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(folder / "korvel.dat", ec) ||
+           std::filesystem::is_regular_file(folder / "korvel2.dat", ec);
+}
+
+}  // namespace
+
+ProgramLayout FindProgramLayout(const std::filesystem::path& programFolder) {
+    if (HoldsNameTable(programFolder)) return {programFolder, false};
+    const std::filesystem::path shared =
+        (programFolder / ".." / "share" / "korvel").lexically_normal();
+    if (!programFolder.empty() && HoldsNameTable(shared)) return {shared, true};
+    return {programFolder, false};
+}
+
+void PrepareUserFolder(const ProgramLayout& layout, const std::filesystem::path& userFolder) {
+    namespace fs = std::filesystem;
+    const fs::path configurations = userFolder / "configurations";
+    std::error_code ec;
+    if (fs::is_directory(configurations, ec)) return;
+    if (!fs::create_directories(configurations, ec) && ec)
+        throw KorvelError("Cannot create file \"" + configurations.string() + "\". " +
+                          SystemErrorText(ec.value()));
+    for (const fs::directory_entry& entry :
+         fs::directory_iterator(layout.dataFolder / "configurations", ec)) {
+        if (entry.path().extension() != ".krv") continue;
+        std::error_code copyError;
+        fs::copy_file(entry.path(), configurations / entry.path().filename(), copyError);
+    }
+}
+
+}  // namespace korvel
