@@ -24,6 +24,7 @@
 
 #include "engine/file_pass.h"
 #include "settings/export_settings.h"
+#include "settings/korvel_error.h"
 #include "ui/platform/platform_services.h"
 #include "ui/window_run_host.h"
 
@@ -54,6 +55,11 @@ class TForm1 : public QWidget {
     // `programFolder` is the folder of the program file (the tests give a
     // temporary one); side files and the run report live there.
     TForm1(PlatformServices platform, const QString& programFolder, QWidget* parent = nullptr);
+    // An installed program: the shipped side files (name tables, user guide)
+    // in `dataFolder`, the files it writes (korvel.ini, the run report, the
+    // configurations folder) in the user's `userFolder`.
+    TForm1(PlatformServices platform, const QString& dataFolder, const QString& userFolder,
+           QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The progress dialog and the destination dialog, created after this window.
@@ -128,17 +134,21 @@ class TForm1 : public QWidget {
     void BitBtn5Click();        // help file
     void SpeedButton11Click();  // maker's web site
     void cbaligncodesClick();
+    void cbmissingzClick();
     // The folder selected in sh1 as the tree gives it; empty when none is.
     QString SelectedSourceFolder() const;
     // Selects `folder` in sh1; sh1Change runs when the selection changes.
     void SelectSourceFolder(const QString& folder);
     // Read group codes that are not right-aligned ("aligncodes").
     bool AlignGroupCodes = false;
+    // Take a missing Z coordinate as 0 ("missingz").
+    bool MissingZAsZero = false;
 
     // ---- State shared with the core and the other concerns ----
     Configuration& Config() { return config_; }
     const NameTables& Names() const { return names_; }
     const QString& ProgramFolder() const { return programFolder_; }
+    const QString& UserFolder() const { return userFolder_; }
     const QString& ConfigurationsFolder() const { return configurationsFolder_; }
     const QString& ReportPath() const { return reportPath_; }
     const RunReport& LastRunReport() const { return runReport_; }
@@ -260,6 +270,7 @@ class TForm1 : public QWidget {
     QPushButton* BitBtn4;
     // Source files, destination, options
     QCheckBox* cbaligncodes;
+    QCheckBox* cbmissingz;
 
   signals:
     // Exit has let the program go: the application ends its event loop.
@@ -312,7 +323,11 @@ class TForm1 : public QWidget {
 
     // Source files, destination, options
     void ConnectFilesAndOptions();
-    void RestoreAlignCodes();
+    void RestoreReaderOptions();
+    // A reader option of the options page: stored when the user changes it,
+    // read at start-up.
+    void StoreReaderOption(QCheckBox* box, const QString& name, bool& option);
+    void RestoreReaderOption(QCheckBox* box, const QString& name, bool& option);
     void SetReportOption(bool show);
 
   public:
@@ -323,6 +338,8 @@ class TForm1 : public QWidget {
         try {
             command();
             return true;
+        } catch (const DrawingError& e) {
+            ShowErrorText(DrawingErrorBoxText(e));
         } catch (const std::exception& e) {
             ShowError(e.what());
         } catch (...) {
@@ -331,12 +348,15 @@ class TForm1 : public QWidget {
         return false;
     }
     void ShowError(const char* message) noexcept;
+    // Shows `text` as it stands.
+    void ShowErrorText(const std::string& text) noexcept;
 
   private:
     PlatformServices platform_;
     Configuration config_;
     NameTables names_;
-    QString programFolder_;
+    QString programFolder_;  // the shipped side files
+    QString userFolder_;     // korvel.ini, the run report, the configurations
     QString configurationsFolder_;
     QString reportPath_;
     QString configurationPath_;

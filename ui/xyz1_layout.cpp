@@ -136,6 +136,10 @@ QWidget* AddPage(QStackedWidget* pages, const char* name) {
 }  // namespace
 
 TForm1::TForm1(PlatformServices platform, const QString& programFolder, QWidget* parent)
+    : TForm1(platform, programFolder, programFolder, parent) {}
+
+TForm1::TForm1(PlatformServices platform, const QString& dataFolder, const QString& userFolder,
+               QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
@@ -143,9 +147,13 @@ TForm1::TForm1(PlatformServices platform, const QString& programFolder, QWidget*
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Korvel V 1.0"));
     setFixedSize(609, 559);
-    QString folder = QDir::toNativeSeparators(programFolder);
-    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-    programFolder_ = folder;
+    const auto withSeparator = [](const QString& path) {
+        QString folder = QDir::toNativeSeparators(path);
+        if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+        return folder;
+    };
+    programFolder_ = withSeparator(dataFolder);
+    userFolder_ = withSeparator(userFolder);
     CreateControls();
     ChooseWindowFont(this);
     ApplyStyle();
@@ -350,7 +358,7 @@ void TForm1::CreateCodePage() {
 
 void TForm1::CreateOptionsPage() {
     QWidget* page = TabSheet7;
-    GroupBox14 = MakeGroup(page, "GroupBox14", " Options / Help ", 8, 8, 583, 104);
+    GroupBox14 = MakeGroup(page, "GroupBox14", " Options / Help ", 8, 8, 583, 128);
     Image1 = Make<QLabel>(GroupBox14, "Image1", 16, 28, 32, 32);
     Image1->setPixmap(glyphs::Processing(32));
     Label29 = MakeLabel(GroupBox14, "Label29", "After process:", 64, 24, 120);
@@ -367,8 +375,12 @@ void TForm1::CreateOptionsPage() {
                      "Also read drawings whose group codes are written flush left "
                      "or in other widths",
                      64, 86, 330);
+    cbmissingz = MakeCheckBox(GroupBox14, "cbmissingz", "Take a missing Z coordinate as 0",
+                              "Read points of 2D drawings that leave out the Z coordinate "
+                              "(group 30 or 31) as lying at Z = 0",
+                              64, 106, 330);
 
-    GroupBox11 = MakeGroup(page, "GroupBox11", " Tessivo on the web ", 8, 120, 583, 80);
+    GroupBox11 = MakeGroup(page, "GroupBox11", " Tessivo on the web ", 8, 144, 583, 80);
     SpeedButton11 = MakeSpeedButton(GroupBox11, "SpeedButton11", QIcon(glyphs::WebSite(150, 50)),
                                     nullptr, 16, 20, 154, 54);
     SpeedButton11->setIconSize(QSize(150, 50));

@@ -50,7 +50,14 @@ QString FirstLineOf(const QString& path) {
 
 void TForm1::ShowError(const char* message) noexcept {
     try {
-        const std::string text = WithFinalPeriod(message);
+        ShowErrorText(WithFinalPeriod(message));
+    } catch (...) {
+        // Nothing more can be shown when the error box itself fails.
+    }
+}
+
+void TForm1::ShowErrorText(const std::string& text) noexcept {
+    try {
         platform_.boxes.Error(
             this, QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
     } catch (...) {
@@ -74,10 +81,10 @@ void TForm1::StartUp() {
     Edit1->setText(platform_.store.ReadText(kDestPath));
     Guarded([&] { RestoreDestinationMode(ReadStoredBool(kLocked, true)); });
     Guarded([&] { RestoreAutoSelect(ReadStoredBool(kAutoSel, false)); });
-    RestoreAlignCodes();
+    RestoreReaderOptions();
 
-    configurationsFolder_ = programFolder_ + QStringLiteral("configurations");
-    reportPath_ = programFolder_ + QStringLiteral("KorvelLog.txt");
+    configurationsFolder_ = userFolder_ + QStringLiteral("configurations");
+    reportPath_ = userFolder_ + QStringLiteral("KorvelLog.txt");
 
     // Missing or short name tables fall back to the shipped names.
     names_ = LoadNameTables(ToPath(programFolder_));
@@ -86,7 +93,7 @@ void TForm1::StartUp() {
 }
 
 void TForm1::LoadRememberedConfiguration() {
-    const QString name = FirstLineOf(programFolder_ + QStringLiteral("korvel.ini"));
+    const QString name = FirstLineOf(userFolder_ + QStringLiteral("korvel.ini"));
     if (name.isEmpty()) {
         // Nothing remembered yet: the defaults, without a message.
         UseDefaultSettings();
@@ -181,7 +188,7 @@ FileDialogRequest TForm1::ConfigurationDialog(const QString& title) const {
 }
 
 void TForm1::RememberConfiguration(const QString& fileName) {
-    const QString path = programFolder_ + QStringLiteral("korvel.ini");
+    const QString path = userFolder_ + QStringLiteral("korvel.ini");
     const std::string line = ToPathBytes(fileName) + "\r\n";
     std::FILE* file = std::fopen(ToPathBytes(path).c_str(), "wb");
     if (!file)
