@@ -1,5 +1,6 @@
 # The two everyday commands: `make run` builds and starts Korvel, `make test`
-# builds and runs every test. Both install what the build needs first.
+# builds and runs every test. Both install what the build needs first; on a
+# machine without make, ./korvel.sh installs it and then runs make.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
@@ -7,7 +8,7 @@ ifdef CI
 CMAKE_FLAGS += -DKORVEL_WERROR=ON
 endif
 
-.PHONY: all bootstrap configure build run test bench clean
+.PHONY: all bootstrap configure build run test bench package clean
 
 all: build
 
@@ -28,6 +29,12 @@ test: build
 
 bench: build
 	@bench/run.sh $(BUILD)
+
+# korvel_<version>_amd64.deb in the build folder; dpkg-shlibdeps (dpkg-dev)
+# finds its dependencies.
+package: build
+	@KORVEL_BOOTSTRAP_EXTRA="dpkg-dev file" scripts/bootstrap.sh
+	@cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

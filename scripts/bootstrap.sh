@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are missing.
+# Runs on a minimal Debian 12 (no make, no sudo when root) as well as on a
+# desktop, where a user without root is asked for sudo.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev fonts-dejavu-core fonts-dejavu-extra)
+packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
+  fonts-dejavu-extra)
 if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
   packages+=(${KORVEL_BOOTSTRAP_EXTRA})
@@ -18,6 +21,12 @@ done
 
 echo "Installing: ${missing[*]}"
 sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "bootstrap: run as root, or install sudo, to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
