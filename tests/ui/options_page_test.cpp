@@ -167,58 +167,99 @@ class OptionsPageTest : public QObject {
             QVERIFY2(guide.contains(must), must);
     }
 
-    void alignCodesBoxSitsInTheOptionsGroupClearOfTheOthers() {
+    // The reader options of the page: the box, its caption and its stored value.
+    static void readerOptions() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("aligncodes") << "aligncodes"
+                                    << "Read group codes that are not right-aligned";
+        QTest::newRow("missingz") << "missingz"
+                                  << "Take a missing Z coordinate as 0";
+    }
+    static QCheckBox* Box(TForm1& f, const QString& name) {
+        return name == "aligncodes" ? f.cbaligncodes : f.cbmissingz;
+    }
+    static bool Option(TForm1& f, const QString& name) {
+        return name == "aligncodes" ? f.AlignGroupCodes : f.MissingZAsZero;
+    }
+
+    void readerOptionBoxSitsInTheOptionsGroupClearOfTheOthers_data() { readerOptions(); }
+    void readerOptionBoxSitsInTheOptionsGroupClearOfTheOthers() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
         WindowHarness h;
         h.Create();
         TForm1& f = h.Form();
-        QCOMPARE(f.cbaligncodes->parentWidget(), static_cast<QWidget*>(f.GroupBox14));
-        QCOMPARE(f.cbaligncodes->text(),
-                 QStringLiteral("Read group codes that are not right-aligned"));
-        QVERIFY(f.GroupBox14->rect().contains(f.cbaligncodes->geometry()));
+        QCheckBox* box = Box(f, name);
+        QCOMPARE(box->parentWidget(), static_cast<QWidget*>(f.GroupBox14));
+        QCOMPARE(box->text(), caption);
+        QVERIFY(f.GroupBox14->rect().contains(box->geometry()));
         for (QWidget* w : f.GroupBox14->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (w != f.cbaligncodes)
-                QVERIFY2(!w->geometry().intersects(f.cbaligncodes->geometry()),
-                         qPrintable(w->objectName()));
-        QVERIFY(!f.cbaligncodes->isChecked());
+            if (w != box)
+                QVERIFY2(!w->geometry().intersects(box->geometry()), qPrintable(w->objectName()));
+        QVERIFY(!box->isChecked());
     }
 
-    void alignCodesIsStoredWhenItChangesAndReadAtStartUp() {
+    void readerOptionIsStoredWhenItChangesAndReadAtStartUp_data() { readerOptions(); }
+    void readerOptionIsStoredWhenItChangesAndReadAtStartUp() {
+        QFETCH(QString, name);
         MemoryStateStore kept;
         {
             WindowHarness h;
             h.CreateAndStart();
             TForm1& f = h.Form();
-            QVERIFY(!f.AlignGroupCodes);
+            QVERIFY(!Option(f, name));
             // Read, not written, at start-up.
-            QVERIFY(!h.fakes.store.values.count("aligncodes"));
-            Click(f.cbaligncodes);
-            QVERIFY(f.AlignGroupCodes);
-            QCOMPARE(h.fakes.store.writes.back(), QStringLiteral("aligncodes=1"));
+            QVERIFY(!h.fakes.store.values.count(name));
+            Click(Box(f, name));
+            QVERIFY(Option(f, name));
+            QCOMPARE(h.fakes.store.writes.back(), name + "=1");
             kept.values = h.fakes.store.values;
         }
         {
             WindowHarness h;
             h.fakes.store.values = kept.values;
             h.CreateAndStart();
-            QVERIFY(h.Form().cbaligncodes->isChecked());
-            QVERIFY(h.Form().AlignGroupCodes);
-            QVERIFY(!h.fakes.store.writes.contains(QStringLiteral("aligncodes=1")));
-            Click(h.Form().cbaligncodes);
-            QCOMPARE(h.fakes.store.writes.back(), QStringLiteral("aligncodes=0"));
-            QVERIFY(!h.Form().AlignGroupCodes);
+            QVERIFY(Box(h.Form(), name)->isChecked());
+            QVERIFY(Option(h.Form(), name));
+            QVERIFY(!h.fakes.store.writes.contains(name + "=1"));
+            Click(Box(h.Form(), name));
+            QCOMPARE(h.fakes.store.writes.back(), name + "=0");
+            QVERIFY(!Option(h.Form(), name));
         }
     }
 
-    void failedAlignCodesWriteLeavesTheOptionAsItWas() {
+    void failedReaderOptionWriteLeavesTheOptionAsItWas_data() { readerOptions(); }
+    void failedReaderOptionWriteLeavesTheOptionAsItWas() {
+        QFETCH(QString, name);
         WindowHarness h;
         h.CreateAndStart();
         TForm1& f = h.Form();
-        h.fakes.store.failingWrites = {"aligncodes"};
-        Click(f.cbaligncodes);
+        h.fakes.store.failingWrites = {name};
+        Click(Box(f, name));
         QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
-                 QStringList{QStringLiteral("Failed to set data for 'aligncodes'")});
-        QVERIFY(!f.cbaligncodes->isChecked());
-        QVERIFY(!f.AlignGroupCodes);
+                 QStringList{"Failed to set data for '" + name + "'"});
+        QVERIFY(!Box(f, name)->isChecked());
+        QVERIFY(!Option(f, name));
+    }
+
+    void theRunTakesAMissingZAsZeroOnlyWithTheOption() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        WriteAll(src + "/flat.dxf",
+                 "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nLINE\r\n  8\r\nL\r\n 10\r\n1\r\n"
+                 " 20\r\n2\r\n 11\r\n3\r\n 21\r\n4\r\n  0\r\nENDSEC\r\n");
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", src}, {"locked", 1}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        f.BitBtn1Click();
+        QCOMPARE(ReadAll(src + "/flat.txt"), QByteArray(""));
+        QVERIFY(ReportLines(f.ReportPath()).join('\n').contains("--missing-z"));
+        Click(f.cbmissingz);
+        f.BitBtn1Click();
+        QCOMPARE(ReadAll(src + "/flat.txt"),
+                 QByteArray("1,1.000,2.000,0.000,L\r\n2,3.000,4.000,0.000,L\r\n"));
     }
 
     void theRunReadsFlushLeftDrawingsOnlyWithTheOption() {
