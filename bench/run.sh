@@ -47,7 +47,7 @@ measure() {
   for ((i = 1; i <= runs; i++)); do
     read -r t _ < <("$build/korvel_timed_run" "${scan[@]}")
     st+=("$t")
-    read -r t rss < <("$build/korvel_timed_run" "$@")
+    read -r t rss _ < <("$build/korvel_timed_run" "$@")
     ct+=("$t")
     ((rss > peak)) && peak=$rss
   done
@@ -113,13 +113,16 @@ fi
 
 # Flat memory: peak RSS of a small and of a huge drawing.
 small=$(drawing 10 crlf)
-read -r _ rss_small < <("$build/korvel_timed_run" "${cli[@]}" "$small")
+read -r _ rss_small _ < <("$build/korvel_timed_run" "${cli[@]}" "$small")
 echo "  peak RSS, 10 MB drawing: $((rss_small / 1024)) MiB ($rss_small KiB)"
 if [ "$huge" -gt 0 ]; then
   big=$(drawing "$huge" crlf)
-  read -r t rss_big < <("$build/korvel_timed_run" "${cli[@]}" "$big")
+  read -r t rss_big _ < <("$build/korvel_timed_run" "${cli[@]}" "$big")
   echo "  peak RSS, $huge MB drawing: $((rss_big / 1024)) MiB ($rss_big KiB), $t s"
   echo "  difference: $(((rss_big - rss_small))) KiB"
   rm -f "$big" "$out/$(stem "$big").txt"
 fi
+
+# korvel-cli -j: a batch of drawings one at a time and several at a time.
+"$(dirname "$0")/jobs.sh" "$build"
 exit "$hash_changed"

@@ -1,5 +1,6 @@
-// Runs a command and prints its wall time in seconds and its peak resident
-// memory in KiB: "SECONDS MAXRSS_KIB". The command's own output goes to
+// Runs a command and prints its wall time in seconds, its peak resident
+// memory in KiB and the processor time it used (user + system, all its
+// threads): "SECONDS MAXRSS_KIB CPU_SECONDS". The command's own output goes to
 // /dev/null so that the terminal does not take part in the timing.
 //
 //   korvel_timed_run COMMAND [ARGS...]
@@ -39,7 +40,9 @@ int main(int argc, char** argv) {
     }
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%.6f %ld\n", seconds, usage.ru_maxrss);
+    const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    std::printf("%.6f %ld %.6f\n", seconds, usage.ru_maxrss, cpu);
     if (!WIFEXITED(status)) return 1;
     return WEXITSTATUS(status);
 }

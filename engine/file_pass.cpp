@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <utility>
@@ -94,35 +95,42 @@ Tok ClassifyGroupCode(std::string_view s) {
     }
 }
 
+// `s`, already known to have the name's length, equals the name: a compare of
+// a few bytes the compiler does in registers.
+template <std::size_t N>
+bool Is(std::string_view s, const char (&name)[N]) {
+    return std::memcmp(s.data(), name, N - 1) == 0;
+}
+
 // Whole-line, case-sensitive comparisons, dispatched on length first.
 Tok Classify(std::string_view s) {
     switch (s.size()) {
         case 3:
             if (s[0] == ' ') return ClassifyGroupCode(s);
-            return s == "ARC" ? Tok::Arc : Tok::Other;
+            return Is(s, "ARC") ? Tok::Arc : Tok::Other;
         case 4:
-            if (s == "LINE") return Tok::Line;
-            if (s == "TEXT") return Tok::Text;
+            if (Is(s, "LINE")) return Tok::Line;
+            if (Is(s, "TEXT")) return Tok::Text;
             return Tok::Other;
         case 5:
-            if (s == "POINT") return Tok::Point;
-            if (s == "MTEXT") return Tok::MText;
+            if (Is(s, "POINT")) return Tok::Point;
+            if (Is(s, "MTEXT")) return Tok::MText;
             return Tok::Other;
         case 6:
-            if (s == "VERTEX") return Tok::Vertex;
-            if (s == "SEQEND") return Tok::Seqend;
-            if (s == "CIRCLE") return Tok::Circle;
-            if (s == "SPLINE") return Tok::Spline;
-            if (s == "INSERT") return Tok::Insert;
+            if (Is(s, "VERTEX")) return Tok::Vertex;
+            if (Is(s, "SEQEND")) return Tok::Seqend;
+            if (Is(s, "CIRCLE")) return Tok::Circle;
+            if (Is(s, "SPLINE")) return Tok::Spline;
+            if (Is(s, "INSERT")) return Tok::Insert;
             return Tok::Other;
         case 7:
-            return s == "ELLIPSE" ? Tok::Ellipse : Tok::Other;
+            return Is(s, "ELLIPSE") ? Tok::Ellipse : Tok::Other;
         case 8:
-            if (s == "POLYLINE") return Tok::Polyline;
-            if (s == "ENTITIES") return Tok::Entities;
+            if (Is(s, "POLYLINE")) return Tok::Polyline;
+            if (Is(s, "ENTITIES")) return Tok::Entities;
             return Tok::Other;
         case 10:
-            return s == "LWPOLYLINE" ? Tok::LwPolyline : Tok::Other;
+            return Is(s, "LWPOLYLINE") ? Tok::LwPolyline : Tok::Other;
         default:
             return Tok::Other;
     }

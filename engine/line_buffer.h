@@ -12,7 +12,7 @@ namespace korvel {
 // hundred bytes at most; those are copied as two fixed-size moves that may
 // overlap in the middle (which the compiler turns into a few register moves),
 // so only the first n bytes of src are read. Longer ones go to memcpy.
-inline void CopyBytes(char* dst, const char* src, std::size_t n) {
+[[gnu::always_inline]] inline void CopyBytes(char* dst, const char* src, std::size_t n) {
     if (n > 128) {
         std::memcpy(dst, src, n);
     } else if (n >= 64) {
