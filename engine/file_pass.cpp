@@ -447,10 +447,10 @@ class PassLoop {
     // Right after a Y value whose point has the Z group `zGroup`; `zWrites`
     // tells whether that group writes a point.
     void AwaitZ(Tok zGroup, bool zWrites) {
-        // The usual order, and a drawing that ends here (it is cut off).
-        if (static_cast<Tok>(reader_.PeekTag()) == zGroup || reader_.AtEnd()) return;
         const std::size_t i = ZIndex(zGroup);
         if (zPending_[i]) MissedZ(i);  // the point before it never got its Z
+        // The usual order, and a drawing that ends here (it is cut off).
+        if (static_cast<Tok>(reader_.PeekTag()) == zGroup || reader_.AtEnd()) return;
         zPending_[i] = true;
         zWrites_[i] = zWrites;
         if (missingZAsZero_ && zWrites) {
