@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -76,6 +77,29 @@ class StartupExitTest : public QObject {
         QCOMPARE(h.Control<QLabel>("Label19")->text(), QStringLiteral("site.krv"));
         QCOMPARE(h.Control<QListWidget>("ListBox2")->count(), 2);
         QVERIFY(h.fakes.boxes.shown.empty());
+    }
+
+    // Installed: the shipped files from the data folder, the written ones in
+    // the user's folder, and nothing written beside the shipped files.
+    void installedWindowKeepsItsOwnFilesInTheUserFolder() {
+        WindowHarness h;  // its program folder stands for share/korvel
+        QTemporaryDir user;
+        QDir(user.path()).mkdir(QStringLiteral("configurations"));
+        WriteAll(user.filePath(QStringLiteral("configurations/site.krv")), CustomImage());
+        WriteAll(user.filePath(QStringLiteral("korvel.ini")), "site.krv\r\n");
+        TForm1 f(h.fakes.Services(), h.ProgramFolder(), user.path());
+        f.StartUp();
+        QCOMPARE(f.findChild<QLabel*>(QStringLiteral("Label19"))->text(),
+                 QStringLiteral("site.krv"));
+        QCOMPARE(f.ReportPath(), user.path() + QStringLiteral("/KorvelLog.txt"));
+        QCOMPARE(f.ConfigurationsFolder(), user.path() + QStringLiteral("/configurations"));
+        h.fakes.dialogs.answers.push_back(user.filePath(QStringLiteral("other.krv")));
+        f.SpeedButton13Click();
+        QCOMPARE(ReadAll(user.filePath(QStringLiteral("korvel.ini"))), QByteArray("other.krv\r\n"));
+        f.BitBtn5Click();
+        QCOMPARE(h.fakes.opener.documents.back(), h.ProgramFolder() + "help_korvel.html");
+        QCOMPARE(QDir(h.ProgramFolder()).entryList(QDir::Files | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("korvel.dat"), QStringLiteral("korvel2.dat")}));
     }
 
     void rememberedConfigurationMissingFallsBackWithTheMessage() {
