@@ -1,5 +1,6 @@
-// One DXF file to one data file: the line reader, the scan to ENTITIES, the
-// dispatch of entity names to their extractors, counters and progress.
+// One DXF file to one data file: opening both files (never writing over a
+// drawing), the form of the drawing, the main loop that hands entity names to
+// their extractors, progress, and what the report says about the pass.
 #pragma once
 
 #include <cstdint>
@@ -9,28 +10,15 @@
 #include <vector>
 
 #include "engine/byte_source.h"
-#include "engine/line_reader.h"
+#include "engine/file_sink.h"
+#include "engine/entity_census.h"
+#include "engine/entity_rules.h"
+#include "engine/file_sink.h"
 #include "engine/pass_host.h"
 #include "engine/record_composer.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
-
-struct RunCounters {
-    std::int32_t Points = 0;
-    std::int32_t Circles = 0;
-    std::int32_t Arcs = 0;
-    std::int32_t Ellipses = 0;
-    std::int32_t Blocks = 0;
-    std::int32_t Lines = 0;
-    std::int32_t Polylines2D = 0;
-    std::int32_t Polylines3D = 0;
-    std::int32_t Splines = 0;
-    std::int32_t SingleTexts = 0;
-    std::int32_t MultilineTexts = 0;
-
-    friend bool operator==(const RunCounters&, const RunCounters&) = default;
-};
 
 inline constexpr std::string_view kOpenErrorLine =
     "*** Error, file is used by another application ***";
@@ -45,8 +33,6 @@ inline constexpr std::string_view kUnalignedCodesWarning =
 
 using RunReport = std::vector<std::string>;
 
-inline constexpr std::string_view kNoEntityWarning =
-    "*** Warning, the ENTITIES section holds no entity: the data file is empty ***";
 inline constexpr std::string_view kBinaryDxfNote =
     "*** Note, binary DXF file: read as the ASCII DXF it stands for ***";
 
@@ -63,7 +49,8 @@ struct PassOptions {
 
 class FilePass {
   public:
-    FilePass(ExportSettings& settings, const NameTables& names, PassHost& host, RunReport& report)
+    FilePass(const ExportSettings& settings, const NameTables& names, PassHost& host,
+             RunReport& report)
         : settings_(settings), host_(host), report_(report), composer_(settings, names, host) {}
 
     // One pass. Returns normally when the file is done, stopped, or could not
@@ -88,8 +75,10 @@ class FilePass {
   private:
     void StartPass(std::string_view caption);
     void Run(ByteSource& source, FileSink& sink);
+    void MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus& census,
+                  std::uint64_t size);
 
-    ExportSettings& settings_;
+    const ExportSettings& settings_;
     PassHost& host_;
     RunReport& report_;
     RecordComposer composer_;

@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstring>
 #include <limits>
-#include <system_error>
 
 #include "settings/korvel_error.h"
 
@@ -50,24 +49,13 @@ std::uint64_t LineEndMask(const char* p, std::size_t available) {
 
 }  // namespace
 
-LineReader::LineReader(ByteSource& source, std::size_t blockSize, Classifier classify)
+LineReader::LineReader(ByteSource& source, std::size_t blockSize)
     : source_(source),
-      classify_(classify),
       blockSize_(std::clamp<std::size_t>(blockSize, 16, kMaxBatchBytes)),
       // Real lines are longer than four bytes, so the list rarely ends a batch
       // before its block does.
       maxLines_(blockSize_ / 4),
-      endTag_(classify != nullptr ? classify({}) : 0) {}
-
-LineReader::~LineReader() {
-    if (!thread_.joinable()) return;
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    freed_.notify_one();
-    thread_.join();
-}
+      batches_([this](Batch& batch) { return Fill(batch); }) {}
 
 bool LineReader::Advance() {
     while (next_ == count_) {
@@ -75,32 +63,9 @@ bool LineReader::Advance() {
             if (current_->error) std::rethrow_exception(current_->error);
             return false;
         }
-        Batch& batch = batches_[taken_ % kBatches];
-        if (current_ == nullptr || !thread_.joinable()) {
-            // The first batch is filled right here, so a drawing of one block
-            // never needs the thread; so is every batch if no thread could
-            // be started.
-            Fill(batch);
-            if (current_ == nullptr && !batch.last) StartReadAhead();
-        } else {
-            std::unique_lock lock(mutex_);
-            ++releasedCount_;
-            freed_.notify_one();
-            filled_.wait(lock, [this] { return filledCount_ > taken_; });
-        }
-        Take(batch);
-        ++taken_;
+        Take(batches_.Next());
     }
     return true;
-}
-
-void LineReader::StartReadAhead() {
-    filledCount_ = 1;
-    try {
-        thread_ = std::thread(&LineReader::ReadAhead, this);
-    } catch (const std::system_error&) {
-        // Out of threads: the caller fills the batches itself, just slower.
-    }
 }
 
 void LineReader::Take(Batch& batch) {
@@ -114,27 +79,7 @@ void LineReader::Take(Batch& batch) {
     batchEnd_ = batch.end;
 }
 
-void LineReader::ReadAhead() {
-    for (std::uint64_t k = 1;; ++k) {
-        {
-            // Batch k reuses the slot of batch k - kBatches, which the caller
-            // must be done with.
-            std::unique_lock lock(mutex_);
-            freed_.wait(lock, [&] { return stopping_ || k - releasedCount_ < kBatches; });
-            if (stopping_) return;
-        }
-        Batch& batch = batches_[k % kBatches];
-        Fill(batch);
-        {
-            std::lock_guard lock(mutex_);
-            ++filledCount_;
-        }
-        filled_.notify_one();
-        if (batch.last) return;
-    }
-}
-
-void LineReader::Fill(Batch& batch) {
+bool LineReader::Fill(Batch& batch) {
     batch.lines.clear();
     batch.lines.reserve(maxLines_);
     batch.last = false;
@@ -193,6 +138,7 @@ void LineReader::Fill(Batch& batch) {
     batch.end = start;
     carry_.assign(data + start, batch.last ? 0 : size - start);
     carryBase_ = batch.base + start;
+    return !batch.last;
 }
 
 void LineReader::SplitLines(Batch& batch, std::size_t& start, std::size_t& scanned,
@@ -223,9 +169,8 @@ void LineReader::AddLine(Batch& batch, std::size_t begin, std::size_t end, bool 
     } else if (length > 0 && p[length - 1] == '\r') {
         --length;
     }
-    const std::uint8_t tag = classify_ != nullptr ? classify_({p, length}) : 0;
-    batch.lines.push_back(
-        {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(length), tag});
+    batch.lines.push_back({static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(length),
+                           ClassifyLine({p, length})});
 }
 
 }  // namespace korvel

@@ -5,39 +5,31 @@
 // (Ctrl-Z) ends the file; lines may be of any length; reading at the end
 // yields an empty line.
 //
-// The bytes come in batches of one block. Finding the line ends and tagging
-// every line (with the caller's classifier) is half the cost of reading a
-// drawing, so once a source holds more than one block a read-ahead thread
-// does that for the next batches while the caller works through the lines of
-// the current one. The caller then only steps through a list of lines.
+// The bytes come in batches of one block. Finding the line ends and telling
+// the kind of every line is half the cost of reading a drawing, so once a
+// source holds more than one block a read-ahead thread does that for the next
+// batches while the caller works through the lines of the current one. The
+// caller then only steps through a list of lines.
 #pragma once
 
-#include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <mutex>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "engine/byte_source.h"
+#include "engine/dxf_line_kind.h"
+#include "engine/read_ahead.h"
 
 namespace korvel {
 
 class LineReader {
   public:
     static constexpr std::size_t kBlockSize = std::size_t(1) << 18;
-    // Gives each line a small number the caller chooses; it runs on the
-    // read-ahead thread, so it must depend on the line alone.
-    using Classifier = std::uint8_t (*)(std::string_view line);
 
-    explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize,
-                        Classifier classify = nullptr);
-    // Stops the read-ahead thread, also when the caller stops early.
-    ~LineReader();
+    explicit LineReader(ByteSource& source, std::size_t blockSize = kBlockSize);
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
@@ -46,20 +38,20 @@ class LineReader {
     // it has been read.
     std::string_view Next() {
         if (next_ == count_ && !Advance()) {
-            tag_ = endTag_;
+            kind_ = LineKind::Other;
             return {};
         }
         const Line& line = lines_[next_++];
-        tag_ = line.tag;
+        kind_ = line.kind;
         return {data_ + line.begin, line.length};
     }
 
-    // The classifier's tag of the line Next returned last.
-    std::uint8_t Tag() const { return tag_; }
+    // The kind of the line Next returned last.
+    LineKind Kind() const { return kind_; }
 
-    // The tag of the line Next will return, without taking that line (the
-    // end tag at the end). The line Next returned last may be gone afterwards.
-    std::uint8_t PeekTag() { return AtEnd() ? endTag_ : lines_[next_].tag; }
+    // The kind of the line Next will return, without taking that line (Other
+    // at the end). The line Next returned last may be gone afterwards.
+    LineKind PeekKind() { return AtEnd() ? LineKind::Other : lines_[next_].kind; }
 
     // The number (from 1) of the line Next returned last; 0 before the first.
     std::uint64_t LineNumber() const { return linesBefore_ + next_; }
@@ -77,7 +69,7 @@ class LineReader {
     struct Line {
         std::uint32_t begin;
         std::uint32_t length;
-        std::uint8_t tag;
+        LineKind kind;
     };
 
     struct Batch {
@@ -92,46 +84,34 @@ class LineReader {
     // Moves to the next batch that holds a line; false at the end.
     bool Advance();
     void Take(Batch& batch);
-    void StartReadAhead();
-    void ReadAhead();
 
-    // The producing side: fills a batch with the next lines. Only ever runs
-    // on one thread at a time.
-    void Fill(Batch& batch);
+    // The producing side: fills a batch with the next lines; true when more
+    // follow. Only ever runs on one thread at a time.
+    bool Fill(Batch& batch);
     void SplitLines(Batch& batch, std::size_t& start, std::size_t& scanned, std::size_t size,
                     bool loneCr);
     void AddLine(Batch& batch, std::size_t begin, std::size_t end, bool loneCr);
 
     ByteSource& source_;
-    const Classifier classify_;
     const std::size_t blockSize_;
     const std::size_t maxLines_;  // per batch
     std::string carry_;           // bytes after the last line of the batch filled last
     std::uint64_t carryBase_ = 0;
     bool exhausted_ = false;
 
-    static constexpr std::size_t kBatches = 3;
-    std::array<Batch, kBatches> batches_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable filled_;
-    std::condition_variable freed_;
-    std::uint64_t filledCount_ = 0;    // batches handed to the caller in all
-    std::uint64_t releasedCount_ = 0;  // batches the caller is done with
-    bool stopping_ = false;
+    // Declared after what Fill uses: its thread stops before those go.
+    ReadAhead<Batch> batches_;
 
     // The caller's side: the batch being read.
     Batch* current_ = nullptr;
-    std::uint64_t taken_ = 0;
     const char* data_ = nullptr;
     const Line* lines_ = nullptr;
     std::size_t next_ = 0;
     std::size_t count_ = 0;
     std::uint64_t base_ = 0;
     std::size_t batchEnd_ = 0;
-    std::uint8_t tag_ = 0;
+    LineKind kind_ = LineKind::Other;
     std::uint64_t linesBefore_ = 0;  // lines of the batches before the current one
-    const std::uint8_t endTag_;
 };
 
 }  // namespace korvel

@@ -172,8 +172,7 @@ char* WriteRounded(char* p, bool negative, const char* digits, int count, std::i
 // p and returns the end; for every other text it returns nullptr, and what
 // it wrote at p means nothing.
 char* WritePlainDecimal(char* dst, std::string_view text, int decimals) {
-    if (decimals < 0 || decimals > kMaxDecimals || text.empty() || text.size() > 40)
-        return nullptr;
+    if (decimals < 0 || decimals > kMaxDecimals || text.empty() || text.size() > 40) return nullptr;
     const char* p = text.data();
     const char* const end = p + text.size();
     const bool negative = *p == '-';

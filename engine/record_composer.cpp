@@ -9,11 +9,6 @@ namespace korvel {
 
 namespace {
 
-// The running numbers wrap around at the 32-bit limits instead of overflowing.
-std::int32_t NextValue(std::int32_t v) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + 1u);
-}
-
 void ResolveNames(const std::vector<std::string>& items, const std::vector<std::string>& table,
                   std::size_t tableSize, std::vector<int>& kinds) {
     kinds.clear();
@@ -56,7 +51,7 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
                 case DataFieldKind::Number:
                     line_.Append(settings_.Get(field::NumberPrefix));
                     line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
-                    numbers.PointNumber = NextValue(numbers.PointNumber);
+                    numbers.PointNumber = Incremented(numbers.PointNumber);
                     break;
                 case DataFieldKind::X:
                     line_.Append(settings_.Get(field::XPrefix));
@@ -118,7 +113,7 @@ void RecordComposer::AppendCode(const EntityValues& values, RunningNumbers& numb
                 break;
             case CodeElementKind::Counter:
                 line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.CodeCounter));
-                numbers.CodeCounter = NextValue(numbers.CodeCounter);
+                numbers.CodeCounter = Incremented(numbers.CodeCounter);
                 break;
             case CodeElementKind::EntityNumber:
                 line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.EntityNumber));

@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/byte_source.h"
 #include "engine/line_buffer.h"
 #include "engine/pass_host.h"
 #include "settings/export_settings.h"
@@ -54,6 +53,12 @@ class ValueText {
 struct EntityValues {
     ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text;
 };
+
+// The running numbers and the counts wrap around at the 32-bit limits instead
+// of overflowing.
+inline std::int32_t Incremented(std::int32_t v) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + 1u);
+}
 
 // The running numbers of one file pass.
 struct RunningNumbers {

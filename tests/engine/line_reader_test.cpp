@@ -101,17 +101,17 @@ std::vector<std::uint64_t> ReferenceEnds(const std::string& bytes) {
     return ends;
 }
 
-std::uint8_t FirstByte(std::string_view line) {
-    return line.empty() ? 0 : static_cast<std::uint8_t>(line[0]);
-}
-
-TEST(LineReader, TagsAndOffsetsOfManyBatches) {
+TEST(LineReader, KindsNumbersAndOffsetsOfManyBatches) {
     // Enough lines for many batches of a small block, the read-ahead thread
     // included; lone CRs in some stretches only.
     std::mt19937 random(7);
+    const char* const dxf[] = {"  0", " 10", "LINE", "VERTEX", "ENTITIES", " 30", "ARC"};
     std::string bytes;
     for (int i = 0; i < 20000; ++i) {
-        bytes += std::string(random() % 12, static_cast<char>('a' + random() % 26));
+        if (random() % 2 == 0)
+            bytes += dxf[random() % std::size(dxf)];
+        else
+            bytes += std::string(random() % 12, static_cast<char>('a' + random() % 26));
         if (i % 997 == 0) bytes += '\r';
         bytes += (random() % 3 == 0) ? "\n" : "\r\n";
     }
@@ -120,18 +120,21 @@ TEST(LineReader, TagsAndOffsetsOfManyBatches) {
     const std::vector<std::uint64_t> ends = ReferenceEnds(bytes);
     for (std::size_t block : {std::size_t(16), std::size_t(100), std::size_t(4096)}) {
         MemorySource source(bytes);
-        LineReader reader(source, block, FirstByte);
+        LineReader reader(source, block);
         std::size_t i = 0;
         for (; !reader.AtEnd(); ++i) {
-            const std::string line(reader.Next());
             ASSERT_LT(i, expected.size());
+            ASSERT_EQ(reader.PeekKind(), ClassifyLine(expected[i]));
+            const std::string line(reader.Next());
             ASSERT_EQ(line, expected[i]) << block << " line " << i;
-            ASSERT_EQ(reader.Tag(), FirstByte(line));
+            ASSERT_EQ(reader.Kind(), ClassifyLine(line));
+            ASSERT_EQ(reader.LineNumber(), i + 1);
             ASSERT_EQ(reader.ConsumedBytes(), ends[i]);
         }
         EXPECT_EQ(i, expected.size());
+        EXPECT_EQ(reader.PeekKind(), LineKind::Other);
         EXPECT_EQ(reader.Next(), "");
-        EXPECT_EQ(reader.Tag(), 0);
+        EXPECT_EQ(reader.Kind(), LineKind::Other);
     }
 }
 

@@ -1,0 +1,94 @@
+#include "engine/dxf_line_kind.h"
+
+#include <cstring>
+
+namespace korvel {
+
+namespace {
+
+LineKind ClassifyGroupCode(std::string_view s) {
+    // s has three characters and begins with a blank.
+    if (s[1] == ' ') {
+        switch (s[2]) {
+            case '0':
+                return LineKind::G0;
+            case '1':
+                return LineKind::G1;
+            case '2':
+                return LineKind::G2;
+            case '5':
+                return LineKind::G5;
+            case '8':
+                return LineKind::G8;
+            default:
+                return LineKind::Other;
+        }
+    }
+    switch ((s[1] << 8) | s[2]) {
+        case ('1' << 8) | '0':
+            return LineKind::G10;
+        case ('1' << 8) | '1':
+            return LineKind::G11;
+        case ('2' << 8) | '0':
+            return LineKind::G20;
+        case ('2' << 8) | '1':
+            return LineKind::G21;
+        case ('3' << 8) | '0':
+            return LineKind::G30;
+        case ('3' << 8) | '1':
+            return LineKind::G31;
+        case ('3' << 8) | '8':
+            return LineKind::G38;
+        case ('4' << 8) | '3':
+            return LineKind::G43;
+        case ('7' << 8) | '0':
+            return LineKind::G70;
+        default:
+            return LineKind::Other;
+    }
+}
+
+// `s`, already known to have the name's length, equals the name: a compare of
+// a few bytes the compiler does in registers.
+template <std::size_t N>
+bool Is(std::string_view s, const char (&name)[N]) {
+    return std::memcmp(s.data(), name, N - 1) == 0;
+}
+
+}  // namespace
+
+// Dispatched on the length first.
+LineKind ClassifyLine(std::string_view s) {
+    switch (s.size()) {
+        case 3:
+            if (s[0] == ' ') return ClassifyGroupCode(s);
+            return Is(s, "ARC") ? LineKind::Arc : LineKind::Other;
+        case 4:
+            if (Is(s, "LINE")) return LineKind::Line;
+            if (Is(s, "TEXT")) return LineKind::Text;
+            return LineKind::Other;
+        case 5:
+            if (Is(s, "POINT")) return LineKind::Point;
+            if (Is(s, "MTEXT")) return LineKind::MText;
+            return LineKind::Other;
+        case 6:
+            if (Is(s, "VERTEX")) return LineKind::Vertex;
+            if (Is(s, "SEQEND")) return LineKind::Seqend;
+            if (Is(s, "CIRCLE")) return LineKind::Circle;
+            if (Is(s, "SPLINE")) return LineKind::Spline;
+            if (Is(s, "INSERT")) return LineKind::Insert;
+            return LineKind::Other;
+        case 7:
+            return Is(s, "ELLIPSE") ? LineKind::Ellipse : LineKind::Other;
+        case 8:
+            if (Is(s, "POLYLINE")) return LineKind::Polyline;
+            if (Is(s, "ENTITIES")) return LineKind::Entities;
+            return LineKind::Other;
+        case 10:
+            return Is(s, "LWPOLYLINE") ? LineKind::LwPolyline : LineKind::Other;
+        default:
+            return LineKind::Other;
+    }
+}
+
+}  // namespace korvel

@@ -1,0 +1,401 @@
+#include "engine/entity_rules.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+#include "engine/number_format.h"
+#include "settings/korvel_error.h"
+
+namespace korvel {
+
+namespace {
+
+constexpr std::size_t Index(LineKind kind) {
+    return static_cast<std::size_t>(kind);
+}
+
+// Whether a group writes a point after its value is read.
+enum class Emission : std::uint8_t { None, Always, FitPoint };
+
+struct GroupRule {
+    Slot slot = Slot::None;
+    Emission emit = Emission::None;
+    // For a Y group: the Z group of its point (Other: the point has none).
+    LineKind zGroup = LineKind::Other;
+};
+
+struct Take {
+    LineKind code;
+    Slot slot;
+    Emission emit = Emission::None;
+};
+
+}  // namespace
+
+struct EntityReader::Rules {
+    std::string_view type;     // the entity type written in the Code
+    std::string_view zStart;   // Z before any group sets it
+    bool emitAtClose = false;  // one point when the closing "  0" is read
+    std::array<GroupRule, kLineKindCount> groups{};
+};
+
+namespace {
+
+using Rules = EntityReader::Rules;
+
+constexpr Rules MakeRules(std::string_view type, std::initializer_list<Take> takes,
+                          bool emitAtClose = false, std::string_view zStart = {}) {
+    Rules rules{type, zStart, emitAtClose, {}};
+    // Handle and layer are those of the entity itself, for every kind.
+    rules.groups[Index(LineKind::G5)] = {Slot::Handle};
+    rules.groups[Index(LineKind::G8)] = {Slot::Layer};
+    for (const Take& t : takes) rules.groups[Index(t.code)] = {t.slot, t.emit};
+    // A point's Z group follows its Y group.
+    for (auto [y, z] :
+         {std::pair{LineKind::G20, LineKind::G30}, std::pair{LineKind::G21, LineKind::G31}}) {
+        GroupRule& yRule = rules.groups[Index(y)];
+        if (yRule.slot == Slot::Y && rules.groups[Index(z)].slot == Slot::Z) yRule.zGroup = z;
+    }
+    return rules;
+}
+
+// How many groups of a table take a value: a check on the tables themselves.
+constexpr int TakenGroups(const Rules& rules) {
+    int taken = 0;
+    for (const GroupRule& rule : rules.groups) taken += rule.slot != Slot::None ? 1 : 0;
+    return taken;
+}
+
+constexpr Take kX{LineKind::G10, Slot::X}, kY{LineKind::G20, Slot::Y},
+    kZPoint{LineKind::G30, Slot::Z, Emission::Always};
+
+// POINT, CIRCLE, ARC, ELLIPSE and INSERT: a point on each Z.
+constexpr Rules kPoint = MakeRules("POINT", {kX, kY, kZPoint});
+constexpr Rules kCircle = MakeRules("CIRCLE", {kX, kY, kZPoint});
+constexpr Rules kArc = MakeRules("ARC", {kX, kY, kZPoint});
+constexpr Rules kEllipse = MakeRules("ELLIPSE", {kX, kY, kZPoint});
+constexpr Rules kInsert = MakeRules("BLOCK", {{LineKind::G2, Slot::BlockName}, kX, kY, kZPoint});
+// LINE: start and end point. SPLINE: control points, and fit points on
+// request; both kinds share one set of coordinates.
+constexpr Rules kLine = MakeRules("LINE", {kX,
+                                           kY,
+                                           kZPoint,
+                                           {LineKind::G11, Slot::X},
+                                           {LineKind::G21, Slot::Y},
+                                           {LineKind::G31, Slot::Z, Emission::Always}});
+constexpr Rules kSpline = MakeRules("SPLINE", {kX,
+                                               kY,
+                                               kZPoint,
+                                               {LineKind::G11, Slot::X},
+                                               {LineKind::G21, Slot::Y},
+                                               {LineKind::G31, Slot::Z, Emission::FitPoint}});
+// TEXT and MTEXT: one point, written when the entity's closing line is read.
+constexpr Rules kText =
+    MakeRules("TEXT", {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
+constexpr Rules kMText =
+    MakeRules("MTEXT", {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
+// LWPOLYLINE: a point on each vertex (each Y). Z is the elevation (group 38),
+// "0" when the polyline has none; group 43 is a width, not a height.
+constexpr Rules kLwPolyline = MakeRules(
+    "LWPOLYLINE", {{LineKind::G38, Slot::Z}, kX, {LineKind::G20, Slot::Y, Emission::Always}}, false,
+    "0");
+
+static_assert(TakenGroups(kPoint) == 5 && TakenGroups(kInsert) == 6 && TakenGroups(kLine) == 8 &&
+              TakenGroups(kSpline) == 8 && TakenGroups(kText) == 6 &&
+              TakenGroups(kLwPolyline) == 5);
+
+bool Writes(Emission emission, bool fitPoints) {
+    return emission == Emission::Always || (emission == Emission::FitPoint && fitPoints);
+}
+
+}  // namespace
+
+void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
+                        std::uint64_t currentLine) {
+    std::string_view record;
+    try {
+        record = composer_.ComposeRecord(values, numbers_);
+    } catch (const KorvelError& e) {
+        // The line that holds the value the error is about.
+        Slot slot = Slot::None;
+        switch (composer_.FailedField()) {
+            case DataFieldKind::X:
+                slot = Slot::X;
+                break;
+            case DataFieldKind::Y:
+                slot = Slot::Y;
+                break;
+            case DataFieldKind::Z:
+                slot = Slot::Z;
+                break;
+            default:
+                break;
+        }
+        std::uint64_t line = lines[static_cast<std::size_t>(slot)];
+        if (line == 0) line = currentLine;
+        // A forced Z stands on no line of the drawing.
+        if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
+        throw DrawingError(e.what(), line);
+    }
+    sink_.Write(record);
+}
+
+void EntityReader::ExtractIfTicked(LineKind name) {
+    switch (name) {
+        case LineKind::Polyline:
+            ExtractPolyline();
+            break;
+        case LineKind::LwPolyline:
+            if (settings_.Get(field::Process2DPolylines))
+                Extract(kLwPolyline, counters_.Polylines2D);
+            break;
+        case LineKind::Point:
+            if (settings_.Get(field::ProcessPoints)) Extract(kPoint, counters_.Points);
+            break;
+        case LineKind::Circle:
+            if (settings_.Get(field::ProcessCircles)) Extract(kCircle, counters_.Circles);
+            break;
+        case LineKind::Arc:
+            if (settings_.Get(field::ProcessArcs)) Extract(kArc, counters_.Arcs);
+            break;
+        case LineKind::Ellipse:
+            if (settings_.Get(field::ProcessEllipses)) Extract(kEllipse, counters_.Ellipses);
+            break;
+        case LineKind::Line:
+            if (settings_.Get(field::ProcessLines)) Extract(kLine, counters_.Lines);
+            break;
+        case LineKind::Spline:
+            if (settings_.Get(field::ProcessSplines)) Extract(kSpline, counters_.Splines);
+            break;
+        case LineKind::Insert:
+            if (settings_.Get(field::ProcessBlocks)) Extract(kInsert, counters_.Blocks);
+            break;
+        case LineKind::Text:
+            if (settings_.Get(field::ProcessText)) Extract(kText, counters_.SingleTexts);
+            break;
+        case LineKind::MText:
+            if (settings_.Get(field::ProcessMText)) Extract(kMText, counters_.MultilineTexts);
+            break;
+        default:
+            break;
+    }
+}
+
+void EntityReader::StartEntity(std::string_view type) {
+    values_.X.Clear();
+    values_.Y.Clear();
+    values_.Z.Clear();
+    values_.Handle.Clear();
+    values_.Layer.Clear();
+    values_.BlockName.Clear();
+    values_.Text.Clear();
+    values_.EntityType.Assign(type);
+    valueLines_.fill(0);
+    entityMissesZ_ = false;
+    zPending_ = {};
+    queue_.clear();
+}
+
+void EntityReader::EndEntity() {
+    // A point still waiting here was cut off with its drawing; those written
+    // after it still stand.
+    for (QueuedPoint& p : queue_) p.waiting = false;
+    WriteReadyPoints();
+    RunningNumbers& numbers = points_.Numbers();
+    numbers.EntityNumber = Incremented(numbers.EntityNumber);
+}
+
+// The entity's next group code line; false at the end of the file, which cuts
+// the entity off.
+bool EntityReader::NextGroup() {
+    if (cursor_.Next()) return true;
+    truncated_ = true;
+    return false;
+}
+
+void EntityReader::ReadValue(Slot slot) {
+    cursor_.ReadValue(*texts_[static_cast<std::size_t>(slot)]);
+    valueLines_[static_cast<std::size_t>(slot)] = cursor_.LineNumber();
+}
+
+void EntityReader::Emit() {
+    if (queue_.empty())
+        points_.Write(values_, valueLines_, cursor_.LineNumber());
+    else
+        queue_.push_back({values_, valueLines_, LineKind::Other, false});
+}
+
+// Every entity but POLYLINE: its groups are read into their texts until the
+// closing "  0"; points are written as the entity's rules say.
+void EntityReader::Extract(const Rules& rules, std::int32_t& counter) {
+    StartEntity(rules.type);
+    if (!rules.zStart.empty()) values_.Z.Assign(rules.zStart);
+    const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
+    while (NextGroup()) {
+        const GroupRule& rule = rules.groups[Index(cursor_.Kind())];
+        if (rule.slot == Slot::Z) ZArrived(cursor_.Kind());
+        if (rule.slot != Slot::None) ReadValue(rule.slot);
+        if (Writes(rule.emit, fitPoints)) Emit();
+        if (rule.zGroup != LineKind::Other)
+            AwaitZ(rule.zGroup, Writes(rules.groups[Index(rule.zGroup)].emit, fitPoints));
+        if (cursor_.Kind() == LineKind::G0) {
+            CloseEntityPoints();
+            if (rules.emitAtClose) Emit();
+            break;
+        }
+    }
+    EndEntity();
+    counter = Incremented(counter);
+}
+
+// Takes the groups every entity shares: handle and layer.
+bool EntityReader::TakeCommon() {
+    switch (cursor_.Kind()) {
+        case LineKind::G5:
+            ReadValue(Slot::Handle);
+            return true;
+        case LineKind::G8:
+            ReadValue(Slot::Layer);
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::int32_t EntityReader::Flags(const ValueText& text, std::uint64_t line) {
+    try {
+        return ParseFlagInteger(text);
+    } catch (const KorvelError& e) {
+        throw DrawingError(e.what(), line);
+    }
+}
+
+// The header decides whether the polyline is read at all; its points carry
+// the header's handle and layer.
+void EntityReader::ExtractPolyline() {
+    StartEntity("POLYLINE");
+    headerFlags_.Assign("0");
+    std::uint64_t headerFlagsLine = 0;
+    while (NextGroup()) {
+        if (!TakeCommon() && cursor_.Kind() == LineKind::G70) {
+            cursor_.ReadValue(headerFlags_);
+            headerFlagsLine = cursor_.LineNumber();
+        }
+        if (cursor_.Kind() == LineKind::Vertex) break;
+    }
+    if (cursor_.Kind() != LineKind::Vertex) return;  // cut off before its first vertex
+
+    bool include;
+    if ((Flags(headerFlags_, headerFlagsLine) & 8) != 0) {
+        if (!settings_.Get(field::Process3DPolylines)) return;
+        include = settings_.Raw(field::Include3DPolylineExtraPoints) == 1;
+        counters_.Polylines3D = Incremented(counters_.Polylines3D);
+    } else {
+        if (!settings_.Get(field::Process2DPolylines)) return;
+        include = settings_.Raw(field::Include2DPolylineExtraPoints) == 1;
+        counters_.Polylines2D = Incremented(counters_.Polylines2D);
+    }
+
+    // Coordinates and vertex flags carry over from one vertex to the next.
+    vertexFlags_.Assign("0");
+    std::uint64_t vertexFlagsLine = 0;
+    while (NextGroup()) {
+        switch (cursor_.Kind()) {
+            case LineKind::G10:
+                ReadValue(Slot::X);
+                break;
+            case LineKind::G20:
+                ReadValue(Slot::Y);
+                AwaitZ(LineKind::G30, false);
+                break;
+            case LineKind::G30:
+                ZArrived(LineKind::G30);
+                ReadValue(Slot::Z);
+                break;
+            case LineKind::G70:
+                cursor_.ReadValue(vertexFlags_);
+                vertexFlagsLine = cursor_.LineNumber();
+                break;
+            case LineKind::G0:
+                CloseEntityPoints();  // each vertex ends here
+                // Vertices added by curve fitting (1) or spline fitting (8)
+                // only with the include option.
+                if (include || (Flags(vertexFlags_, vertexFlagsLine) & 9) == 0) Emit();
+                break;
+            default:
+                break;
+        }
+        if (cursor_.Kind() == LineKind::Seqend) break;
+    }
+    EndEntity();
+}
+
+// ---- Points whose Z group is missing ----
+//
+// A point's Z group follows its Y group, nearly always right after it; some
+// writers put other groups between them (10, 11, 20, 21, 30, 31). A point
+// misses its Z when its Y has come and the entity ends, or the Y of the same
+// point comes again, before its Z does. With the option on, such a point is
+// written as if "0" stood right after its Y: at that place among the entity's
+// points and with the values it had then. So points written after a point
+// that still waits for its Z wait in a queue.
+
+// Right after a Y value whose point has the Z group `zGroup`; `zWrites` tells
+// whether that group writes a point.
+void EntityReader::AwaitZ(LineKind zGroup, bool zWrites) {
+    const std::size_t i = ZIndex(zGroup);
+    if (zPending_[i]) MissedZ(i);  // the point before it never got its Z
+    // The usual order, and a drawing that ends here (it is cut off).
+    if (cursor_.PeekKind() == zGroup || cursor_.AtEnd()) return;
+    zPending_[i] = true;
+    zWrites_[i] = zWrites;
+    if (missingZAsZero_ && zWrites) {
+        queue_.push_back({values_, valueLines_, zGroup, true});
+        queue_.back().values.Z.Assign("0");
+    }
+}
+
+// The Z group of a waiting point has come: the point is written as the
+// drawing has it, when its Z group writes it.
+void EntityReader::ZArrived(LineKind zGroup) {
+    const std::size_t i = ZIndex(zGroup);
+    if (!zPending_[i]) return;
+    zPending_[i] = false;
+    if (!missingZAsZero_ || !zWrites_[i]) return;
+    std::erase_if(queue_, [&](const QueuedPoint& p) { return p.waiting && p.zGroup == zGroup; });
+    WriteReadyPoints();
+}
+
+// The point waiting for Z group `i` does not get it.
+void EntityReader::MissedZ(std::size_t i) {
+    zPending_[i] = false;
+    if (!entityMissesZ_ && !missingZAsZero_) ++missingZEntities_;
+    entityMissesZ_ = true;
+    if (!missingZAsZero_) return;
+    if (!zWrites_[i]) {
+        values_.Z.Assign("0");
+        valueLines_[static_cast<std::size_t>(Slot::Z)] = 0;
+        return;
+    }
+    for (QueuedPoint& p : queue_)
+        if (p.waiting && ZIndex(p.zGroup) == i) p.waiting = false;
+    WriteReadyPoints();
+}
+
+// At the end of an entity every point still waiting misses its Z.
+void EntityReader::CloseEntityPoints() {
+    for (std::size_t i = 0; i < zPending_.size(); ++i)
+        if (zPending_[i]) MissedZ(i);
+}
+
+void EntityReader::WriteReadyPoints() {
+    std::size_t ready = 0;
+    while (ready < queue_.size() && !queue_[ready].waiting) {
+        points_.Write(queue_[ready].values, queue_[ready].lines, cursor_.LineNumber());
+        ++ready;
+    }
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(ready));
+}
+
+}  // namespace korvel
