@@ -1,10 +1,7 @@
 #include "run/batch_run.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <memory>
-
-#include "settings/korvel_error.h"
+#include "settings/path_text.h"
+#include "settings/whole_file.h"
 
 namespace korvel {
 
@@ -102,17 +99,7 @@ std::string FormatRunReport(const RunReport& report) {
 }
 
 void WriteRunReport(const RunReport& report, const std::filesystem::path& path) {
-    auto fail = [&path](int err) {
-        throw KorvelError("Cannot create file \"" + path.string() + "\". " + SystemErrorText(err));
-    };
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "wb"));
-    if (!file) fail(errno);
-    std::string text = FormatRunReport(report);
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) fail(errno);
-    if (std::fclose(file.release()) != 0) fail(errno);
+    WriteWholeFile(path, FormatRunReport(report), WriteFailure::CannotCreate);
 }
 
 BatchRunSummary CreateDataFiles(const BatchRunRequest& request, const FileListView& files,
@@ -146,7 +133,7 @@ BatchRunSummary CreateDataFiles(const BatchRunRequest& request, const FileListVi
             report.emplace_back();
             host.PassStarted(pass, dxfPath);
             inPass = true;
-            pass.ConvertDxfFile(dxfPath, dataPath);
+            pass.ConvertDxfFile(PathFromText(dxfPath), PathFromText(dataPath));
             inPass = false;
             host.PassEnded();
 
@@ -179,7 +166,7 @@ BatchRunSummary CreateDataStream(const std::string& dxfPath, FileSink& sink,
     host.PassStarted(pass, dxfPath);
     try {
         FileSource source;
-        if (!source.Open(dxfPath)) {
+        if (!source.Open(PathFromText(dxfPath))) {
             // As the file pass reports a DXF file it cannot open.
             report.emplace_back(kOpenErrorLine);
             ++summary.filesNotOpened;

@@ -5,14 +5,15 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 
+#include "engine/os_file.h"
 #include "settings/korvel_error.h"
+#include "settings/path_text.h"
 
 namespace korvel {
 
@@ -26,9 +27,8 @@ std::string OpenFailureReason(const std::filesystem::path& path) {
     if (ec) return SystemErrorText(ec.value());
     if (std::filesystem::is_directory(status)) return SystemErrorText(EISDIR);
     if (!std::filesystem::is_regular_file(status)) return "Not a regular file";
-    std::FILE* file = std::fopen(path.string().c_str(), "rb");
-    if (file == nullptr) return SystemErrorText(errno);
-    std::fclose(file);
+    OsFile file;
+    if (!file.OpenForReading(path)) return SystemErrorText(errno);
     // Opens now: it was busy (locked, or replaced) when the pass tried.
     return SystemErrorText(EBUSY);
 }
@@ -49,8 +49,9 @@ struct DrawingSlot {
 std::filesystem::path Resolved(const std::string& path) {
     if (path.empty()) return {};
     std::error_code ec;
-    std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
-    return ec ? std::filesystem::absolute(path, ec).lexically_normal() : p;
+    const std::filesystem::path given = PathFromText(path);
+    std::filesystem::path p = std::filesystem::weakly_canonical(given, ec);
+    return ec ? std::filesystem::absolute(given, ec).lexically_normal() : p;
 }
 
 class DrawingRun {
@@ -204,7 +205,7 @@ class DrawingRun {
             if (job.sink != nullptr) {
                 FileSource file;
                 ByteSource* source = job.source;
-                if (source == nullptr && file.Open(job.dxfPath)) source = &file;
+                if (source == nullptr && file.Open(PathFromText(job.dxfPath))) source = &file;
                 if (source == nullptr) {
                     // As the file pass reports a drawing it cannot open.
                     section.emplace_back(kOpenErrorLine);
@@ -214,11 +215,11 @@ class DrawingRun {
                     job.sink->Flush();
                 }
             } else {
-                pass.ConvertDxfFile(job.dxfPath, job.dataPath);
+                pass.ConvertDxfFile(PathFromText(job.dxfPath), PathFromText(job.dataPath));
                 outcome.openFailed = pass.OpenFailed();
             }
             if (outcome.openFailed)
-                outcome.openFailure = OpenFailureReason(job.dxfPath);
+                outcome.openFailure = OpenFailureReason(PathFromText(job.dxfPath));
             else
                 AppendFileCounts(section, settings, pass.Counters());
         } catch (const std::exception& e) {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 #include "settings/korvel_error.h"
+#include "settings/whole_file.h"
 
 namespace korvel {
 
@@ -53,26 +53,12 @@ void Configuration::SetDefaultSettings() {
     TakeSnapshot();
 }
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-std::string QuotedPathError(const char* what, const std::filesystem::path& path, int err) {
-    return std::string(what) + " \"" + path.string() + "\". " + SystemErrorText(err);
-}
-
-}  // namespace
-
 void Configuration::ReadImageFile(const std::filesystem::path& path) {
     std::error_code ec;
     // fopen succeeds on a directory under Linux; reading it then fails.
-    if (std::filesystem::is_directory(path, ec))
-        throw KorvelError(QuotedPathError("Cannot open file", path, EISDIR));
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw KorvelError(QuotedPathError("Cannot open file", path, errno));
+    if (std::filesystem::is_directory(path, ec)) ThrowCannotOpenFile(path, EISDIR);
+    CFile file = OpenCFile(path, "rb");
+    if (!file) ThrowCannotOpenFile(path, errno);
     SettingsImage incoming = settings.image;
     std::size_t n = std::fread(incoming.data(), 1, incoming.size(), file.get());
     if (std::ferror(file.get())) ThrowIoErrorFromErrno(errno, IoAction::Read);
@@ -81,12 +67,10 @@ void Configuration::ReadImageFile(const std::filesystem::path& path) {
 
 void Configuration::WriteConfigurationFile(const std::filesystem::path& path) {
     PackSettings();
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) throw KorvelError(QuotedPathError("Cannot create file", path, errno));
-    if (std::fwrite(settings.image.data(), 1, settings.image.size(), file.get()) !=
-        settings.image.size())
-        ThrowIoErrorFromErrno(errno, IoAction::Write);
-    if (std::fclose(file.release()) != 0) ThrowIoErrorFromErrno(errno, IoAction::Write);
+    WriteWholeFile(path,
+                   std::string_view(reinterpret_cast<const char*>(settings.image.data()),
+                                    settings.image.size()),
+                   WriteFailure::NumberedIoError);
 }
 
 NameTables ShippedNameTables() {

@@ -5,59 +5,58 @@
 
 namespace korvel {
 
-std::string IoErrorText(int code) {
+std::string IoErrorText(IoCode code) {
     switch (code) {
-        case 2:
+        case IoCode::FileNotFound:
             return "File not found";
-        case 3:
+        case IoCode::InvalidFilename:
             return "Invalid filename";
-        case 4:
+        case IoCode::TooManyOpenFiles:
             return "Too many open files";
-        case 5:
+        case IoCode::AccessDenied:
             return "File access denied";
-        case 100:
+        case IoCode::ReadBeyondEnd:
             return "Read beyond end of file";
-        case 101:
+        case IoCode::DiskFull:
             return "Disk full";
-        case 106:
+        case IoCode::InvalidNumericInput:
             return "Invalid numeric input";
-        default:
-            return "I/O error " + std::to_string(code);
     }
+    return "I/O error " + std::to_string(static_cast<int>(code));
 }
 
-void ThrowIoError(int code) {
+void ThrowIoError(IoCode code) {
     throw KorvelError(IoErrorText(code));
 }
 
-int IoCodeFromErrno(int err, IoAction action) {
+IoCode IoCodeFromErrno(int err, IoAction action) {
     switch (err) {
         case ENOENT:
         case ENOTDIR:
             // A missing folder on the way to a file that is to be created is a bad
             // name, not a missing file.
-            return action == IoAction::Create ? 3 : 2;
+            return action == IoAction::Create ? IoCode::InvalidFilename : IoCode::FileNotFound;
         case ENAMETOOLONG:
         case EINVAL:
-            return 3;
+            return IoCode::InvalidFilename;
         case EMFILE:
         case ENFILE:
-            return 4;
+            return IoCode::TooManyOpenFiles;
         case EACCES:
         case EPERM:
         case EROFS:
         case EISDIR:
         case ETXTBSY:
         case EBUSY:
-            return 5;
+            return IoCode::AccessDenied;
         case ENOSPC:
 #ifdef EDQUOT
         case EDQUOT:
 #endif
         case EFBIG:
-            return 101;
+            return IoCode::DiskFull;
         default:
-            return err;
+            return static_cast<IoCode>(err);
     }
 }
 

@@ -38,7 +38,8 @@ class DrawingError : public KorvelError {
 };
 
 // Numbered input/output errors, using the historical code numbers so the
-// texts match what users of earlier versions know.
+// texts match what users of earlier versions know. A system error without a
+// name of its own keeps its number ("I/O error 32").
 enum class IoCode : int {
     FileNotFound = 2,
     InvalidFilename = 3,
@@ -50,13 +51,13 @@ enum class IoCode : int {
 };
 
 // "File not found", "Disk full", ... or "I/O error %d".
-std::string IoErrorText(int code);
-[[noreturn]] void ThrowIoError(int code);
+std::string IoErrorText(IoCode code);
+[[noreturn]] void ThrowIoError(IoCode code);
 
 // Maps an errno value from opening a file for reading / creating a file /
 // reading / writing to the numbered code above.
 enum class IoAction { OpenRead, Create, Read, Write };
-int IoCodeFromErrno(int err, IoAction action);
+IoCode IoCodeFromErrno(int err, IoAction action);
 [[noreturn]] void ThrowIoErrorFromErrno(int err, IoAction action);
 
 // "'%s' is not a valid floating point value" / "'%s' is not a valid integer value"

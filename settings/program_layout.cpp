@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "settings/korvel_error.h"
+#include "settings/whole_file.h"
 
 namespace korvel {
 
@@ -30,8 +30,7 @@ void PrepareUserFolder(const ProgramLayout& layout, const std::filesystem::path&
     std::error_code ec;
     if (fs::is_directory(configurations, ec)) return;
     if (!fs::create_directories(configurations, ec) && ec)
-        throw KorvelError("Cannot create file \"" + configurations.string() + "\". " +
-                          SystemErrorText(ec.value()));
+        ThrowCannotCreateFile(configurations, ec.value());
     for (const fs::directory_entry& entry :
          fs::directory_iterator(layout.dataFolder / "configurations", ec)) {
         if (entry.path().extension() != ".krv") continue;

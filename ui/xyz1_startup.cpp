@@ -13,13 +13,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
-#include <cerrno>
 #include <clocale>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
 #include "settings/korvel_error.h"
+#include "settings/whole_file.h"
 #include "ui/dxf_file_list.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
@@ -190,14 +189,7 @@ FileDialogRequest TForm1::ConfigurationDialog(const QString& title) const {
 void TForm1::RememberConfiguration(const QString& fileName) {
     const QString path = userFolder_ + QStringLiteral("korvel.ini");
     const std::string line = ToPathBytes(fileName) + "\r\n";
-    std::FILE* file = std::fopen(ToPathBytes(path).c_str(), "wb");
-    if (!file)
-        throw KorvelError("Cannot create file \"" + ToPathBytes(path) + "\". " +
-                          SystemErrorText(errno));
-    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    const int err = errno;
-    if (std::fclose(file) != 0 || !written)
-        ThrowIoErrorFromErrno(written ? errno : err, IoAction::Write);
+    WriteWholeFile(ToPath(path), line, WriteFailure::NumberedIoError);
 }
 
 // Save: SaveCancelled is true from the start until the file is written, so a

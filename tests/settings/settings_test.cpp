@@ -163,8 +163,8 @@ TEST(Errors, FinalPeriodRule) {
     EXPECT_EQ(WithFinalPeriod("'1,5' is not a valid floating point value"),
               "'1,5' is not a valid floating point value.");
     EXPECT_EQ(WithFinalPeriod("ends in a dash -"), "ends in a dash -");  // '-' < '.'
-    EXPECT_EQ(IoErrorText(101), "Disk full");
-    EXPECT_EQ(IoErrorText(32), "I/O error 32");
+    EXPECT_EQ(IoErrorText(IoCode::DiskFull), "Disk full");
+    EXPECT_EQ(IoErrorText(static_cast<IoCode>(32)), "I/O error 32");
 }
 
 }  // namespace
