@@ -8,53 +8,6 @@
 
 namespace korvel::cli {
 
-bool ParseEditInteger(std::string_view text, std::int32_t& value) {
-    std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-
-    bool hex = false;
-    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' &&
-               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-
-    std::uint64_t magnitude = 0;
-    std::size_t digits = 0;
-    for (; i < text.size(); ++i, ++digits) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9') {
-            d = c - '0';
-        } else if (hex && c >= 'a' && c <= 'f') {
-            d = c - 'a' + 10;
-        } else if (hex && c >= 'A' && c <= 'F') {
-            d = c - 'A' + 10;
-        } else {
-            return false;
-        }
-        magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
-        if (magnitude > 0xFFFFFFFFull) return false;
-    }
-    if (digits == 0) return false;
-    if (hex) {
-        // Hexadecimal covers all 32 bits: $FFFFFFFF is -1.
-        auto bits = static_cast<std::uint32_t>(magnitude);
-        if (negative) bits = 0u - bits;
-        value = static_cast<std::int32_t>(bits);
-        return true;
-    }
-    if (magnitude > (negative ? 2147483648ull : 2147483647ull)) return false;
-    value = negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude))
-                     : static_cast<std::int32_t>(magnitude);
-    return true;
-}
-
 namespace {
 
 bool IsOneOf(std::string_view name, std::initializer_list<std::string_view> names) {
@@ -81,16 +34,6 @@ bool IntegerRange(std::string_view name, std::int32_t& low, std::int32_t& high) 
     return false;
 }
 
-bool IsNumberText(std::string_view text) {
-    try {
-        std::string scratch;
-        AppendCoordinate(scratch, text, 0);
-        return true;
-    } catch (const KorvelError&) {
-        return false;
-    }
-}
-
 }  // namespace
 
 void ApplySetting(ExportSettings& settings, std::string_view assignment) {
@@ -113,9 +56,9 @@ void ApplySetting(ExportSettings& settings, std::string_view assignment) {
             settings.Set(ShortStringField{f->offset, f->capacity}, value);
             break;
         case NamedField::Kind::Int32: {
-            std::int32_t v = 0;
-            if (!ParseEditInteger(value, v))
-                throw UsageError(std::string(name) + " must be an integer, got " + quoted);
+            const std::optional<std::int32_t> parsed = ParseIntegerText(value);
+            if (!parsed) throw UsageError(std::string(name) + " must be an integer, got " + quoted);
+            const std::int32_t v = *parsed;
             std::int32_t low, high;
             if (IntegerRange(name, low, high) && (v < low || v > high))
                 throw UsageError(std::string(name) + " must be from " + std::to_string(low) +

@@ -11,12 +11,6 @@
 
 namespace korvel::cli {
 
-// The integer syntax of the window's number edits: leading spaces, an
-// optional sign, then decimal digits within the signed 32-bit range, or
-// hexadecimal digits (up to 32 bits) after "$", "x", "X", "0x" or "0X";
-// nothing after them. False for any other text, the empty one included.
-bool ParseEditInteger(std::string_view text, std::int32_t& value);
-
 // Applies one NAME=VALUE. Throws UsageError for an unknown name or a value
 // the window could not store.
 void ApplySetting(ExportSettings& settings, std::string_view assignment);

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "engine/byte_source.h"
-#include "engine/file_sink.h"
 #include "engine/entity_census.h"
 #include "engine/entity_rules.h"
 #include "engine/file_sink.h"

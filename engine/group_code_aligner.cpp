@@ -4,11 +4,11 @@
 #include <charconv>
 #include <cstring>
 
+#include "engine/line_reader.h"
+
 namespace korvel {
 
 namespace {
-
-constexpr char kCtrlZ = 26;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';

@@ -15,7 +15,6 @@ namespace korvel {
 
 namespace {
 
-constexpr char kCtrlZ = 26;
 constexpr std::size_t kMaskBytes = 64;
 // Line offsets are 32-bit; a batch stays below that with its slack.
 constexpr std::size_t kMaxBatchBytes = std::numeric_limits<std::uint32_t>::max() - 2 * kMaskBytes;

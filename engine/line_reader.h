@@ -25,6 +25,9 @@
 
 namespace korvel {
 
+// Byte 26 (Ctrl-Z) ends a drawing: nothing behind it is read.
+inline constexpr char kCtrlZ = 26;
+
 class LineReader {
   public:
     static constexpr std::size_t kBlockSize = std::size_t(1) << 18;

@@ -13,6 +13,13 @@ namespace korvel {
 
 namespace {
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 // Written exponents stop growing here: far beyond the extended range, yet
 // small enough that adding any text length to it cannot overflow.
 constexpr std::int64_t kExponentCeiling = 1'000'000'000'000'000;
@@ -48,41 +55,6 @@ const char* ParseExponent(const char* p, const char* end, std::int64_t& exponent
     }
     exponent = negative ? -value : value;
     return p;
-}
-
-// The parts of a number text as written, before any normalisation.
-struct NumberPieces {
-    bool negative = false;
-    std::string_view whole;     // digits before the point
-    std::string_view fraction;  // digits after it
-    std::int64_t exponent = 0;  // the written exponent, saturated
-};
-
-bool SplitNumber(std::string_view text, NumberPieces& pieces) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    while (p != end && *p == ' ') ++p;
-    pieces.negative = false;
-    if (p != end && (*p == '+' || *p == '-')) {
-        pieces.negative = *p == '-';
-        ++p;
-    }
-    const char* start = p;
-    while (p != end && IsDigit(*p)) ++p;
-    pieces.whole = std::string_view(start, static_cast<std::size_t>(p - start));
-    pieces.fraction = {};
-    bool point = false;
-    if (p != end && *p == '.') {
-        point = true;
-        start = ++p;
-        while (p != end && IsDigit(*p)) ++p;
-        pieces.fraction = std::string_view(start, static_cast<std::size_t>(p - start));
-    }
-    if (!point && pieces.whole.empty()) return false;
-    pieces.exponent = 0;
-    p = ParseExponent(p, end, pieces.exponent);
-    while (p != end && *p == ' ') ++p;
-    return p == end;
 }
 
 char* WriteZero(char* p, int decimals) {
@@ -246,6 +218,7 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
         ++p;
     }
     const char* const mantissa = p;
+    const char* fraction = nullptr;
     std::int64_t seen = 0;         // digits from the first nonzero one on
     std::int64_t significant = 0;  // the same, up to the last nonzero one
     auto collect = [&] {
@@ -257,9 +230,10 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
     };
     while (p != end && *p == '0') ++p;
     collect();
+    out.whole = std::string_view(mantissa, static_cast<std::size_t>(p - mantissa));
     std::int64_t exponent = seen;
     if (p != end && *p == '.') {
-        ++p;
+        fraction = ++p;
         if (seen == 0) {
             while (p != end && *p == '0') {
                 ++p;
@@ -268,6 +242,9 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
         }
         collect();
     }
+    out.fraction = fraction == nullptr
+                       ? std::string_view()
+                       : std::string_view(fraction, static_cast<std::size_t>(p - fraction));
     if (p == mantissa) return false;
     std::int64_t written = 0;
     p = ParseExponent(p, end, written);
@@ -275,6 +252,7 @@ bool ParseDecimalText(std::string_view text, DecimalText& out) {
     if (p != end) return false;
     out.count = significant;
     out.exponent = significant == 0 ? 0 : exponent + written;
+    out.writtenExponent = written;
     return true;
 }
 
@@ -302,8 +280,8 @@ void AppendCoordinateExtended(std::string& out, std::string_view text, int decim
 }
 
 char* WriteCoordinateExtended(char* p, std::string_view text, int decimals) {
-    NumberPieces pieces;
-    if (!SplitNumber(text, pieces)) ThrowInvalidFloat(text);
+    DecimalText pieces;
+    if (!ParseDecimalText(text, pieces)) ThrowInvalidFloat(text);
 
     // The value as an integer digit string times a power of ten, written
     // without a decimal point so that no locale can change how it is read.
@@ -314,7 +292,8 @@ char* WriteCoordinateExtended(char* p, std::string_view text, int decimals) {
     const std::size_t first = canonical.find_first_not_of('0');
     if (first == std::string::npos) return WriteZero(p, std::clamp(decimals, 0, kMaxDecimals));
     const std::size_t end = canonical.find_last_not_of('0') + 1;
-    const std::int64_t power = pieces.exponent - static_cast<std::int64_t>(pieces.fraction.size()) +
+    const std::int64_t power = pieces.writtenExponent -
+                               static_cast<std::int64_t>(pieces.fraction.size()) +
                                static_cast<std::int64_t>(canonical.size() - end);
     canonical.erase(end);
     canonical.erase(0, first);
@@ -377,6 +356,61 @@ char* WriteInteger(char* p, std::int32_t value) {
 void AppendInteger(std::string& out, std::int32_t value) {
     char buffer[kIntegerRoom];
     out.append(buffer, WriteInteger(buffer, value));
+}
+
+std::optional<std::int32_t> ParseIntegerText(std::string_view text) {
+    std::size_t p = 0;
+    while (p < text.size() && text[p] == ' ') ++p;
+    bool negative = false;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+        negative = text[p] == '-';
+        ++p;
+    }
+    const std::string_view rest = text.substr(p);
+    std::size_t hexStart = 0;
+    if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X'))
+        hexStart = 1;
+    else if (rest.starts_with("0x") || rest.starts_with("0X"))
+        hexStart = 2;
+
+    if (hexStart > 0) {
+        const std::string_view digits = rest.substr(hexStart);
+        if (digits.empty()) return std::nullopt;
+        std::uint64_t value = 0;
+        for (const char c : digits) {
+            const int d = HexDigit(c);
+            if (d < 0) return std::nullopt;
+            value = value * 16 + static_cast<std::uint64_t>(d);
+            if (value > 0xFFFFFFFFu) return std::nullopt;
+        }
+        // Hexadecimal digits spell the bit pattern; the sign negates it.
+        std::uint32_t bits = static_cast<std::uint32_t>(value);
+        if (negative) bits = 0u - bits;
+        return static_cast<std::int32_t>(bits);
+    }
+
+    if (rest.empty()) return std::nullopt;
+    const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+    std::int64_t value = 0;
+    for (const char c : rest) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > limit) return std::nullopt;
+    }
+    return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+bool IsNumberText(std::string_view text) {
+    DecimalText parsed;
+    if (!ParseDecimalText(text, parsed)) return false;
+    // The range is the converter's: it refuses what overflows extended precision.
+    std::string scratch;
+    try {
+        AppendCoordinate(scratch, text, 0);
+    } catch (const KorvelError&) {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace korvel

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,10 @@ struct DecimalText {
     std::int64_t count = 0;
     std::int64_t exponent = 0;
     char digits[kKeptDigits] = {};  // '0'..'9', the first min(count, kKeptDigits)
+    // The digits as written before and after the point, and the exponent as
+    // written (saturated), for the extended-precision path.
+    std::string_view whole, fraction;
+    std::int64_t writtenExponent = 0;
 };
 
 // Syntax check and split: optional spaces, optional sign, digits with an
@@ -53,5 +58,19 @@ std::int32_t ParseFlagInteger(std::string_view text);
 inline constexpr std::size_t kIntegerRoom = 11;
 void AppendInteger(std::string& out, std::int32_t value);
 char* WriteInteger(char* p, std::int32_t value);
+
+// The checks of the number edits of the window and of korvel-cli's settings:
+// the start number and start values, and the forced Z value.
+
+// Leading spaces, an optional "+" or "-", then decimal digits within the
+// signed 32-bit range, or hexadecimal digits after "$", "x", "X", "0x" or
+// "0X" that fit 32 bits (read as a 32-bit pattern, so "$FFFFFFFF" is -1);
+// nothing may follow. Empty when the text is anything else.
+std::optional<std::int32_t> ParseIntegerText(std::string_view text);
+
+// True exactly when the data lines would accept `text` as a coordinate: the
+// same grammar and the same range, so a forced Z value the edit takes never
+// fails a run.
+bool IsNumberText(std::string_view text);
 
 }  // namespace korvel

@@ -10,7 +10,7 @@
 
 #include "settings/korvel_error.h"
 #include "ui/editor_support.h"
-#include "ui/number_text.h"
+#include "engine/number_format.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
