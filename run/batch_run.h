@@ -97,14 +97,14 @@ struct BatchRunSummary {
 // pass ends the run: it is thrown unchanged after the pass has closed its
 // files and the progress display has been hidden.
 BatchRunSummary CreateDataFiles(const BatchRunRequest& request, const FileListView& files,
-                                ExportSettings& settings, const NameTables& names, RunHost& host,
-                                RunReport& report, const std::tm& startTime);
+                                const ExportSettings& settings, const NameTables& names,
+                                RunHost& host, RunReport& report, const std::tm& startTime);
 
 // One DXF file to an open sink (the CLI's standard output), reported as a
 // run of that one file: the same report lines and data lines as
 // CreateDataFiles. The sink is flushed, not closed. Errors as CreateDataFiles.
 BatchRunSummary CreateDataStream(const std::string& dxfPath, FileSink& sink,
-                                 const PassOptions& options, ExportSettings& settings,
+                                 const PassOptions& options, const ExportSettings& settings,
                                  const NameTables& names, RunHost& host, RunReport& report,
                                  const std::tm& startTime);
 

@@ -118,8 +118,6 @@ class ExportSettings {
 // The image of the defaults, byte for byte.
 SettingsImage DefaultSettingsImage();
 
-bool SettingsEqual(const SettingsImage& a, const SettingsImage& b);
-
 // The settings record with its snapshot for change detection.
 class Configuration {
   public:
@@ -128,25 +126,16 @@ class Configuration {
 
     // Defaults into the image and the snapshot: the configuration counts as unchanged.
     void SetDefaultSettings();
-    // The working values live in the image, so packing and unpacking have
-    // nothing to copy; they stay as named steps so callers keep the order in
-    // which a separate copy would have to be refreshed.
-    void PackSettings() {}
-    void UnpackSettings() {}
     void TakeSnapshot() { snapshot = settings.image; }
-    bool Changed() {
-        PackSettings();
-        return !SettingsEqual(snapshot, settings.image);
-    }
+    bool Changed() const { return snapshot != settings.image; }
 
     // Reads at most 404 bytes over the image (a short file replaces only its
-    // leading bytes), unpacks, calls `show` (the window refreshes its editors
+    // leading bytes), calls `show` (the window refreshes its editors
     // there) and takes the snapshot. Nothing is checked. A file that cannot be
     // opened throws "Cannot open file "<path>". <reason>" and changes nothing.
     template <typename ShowFn>
     void LoadConfigurationFile(const std::filesystem::path& path, ShowFn&& show) {
         ReadImageFile(path);
-        UnpackSettings();
         show();
         TakeSnapshot();
     }
@@ -182,9 +171,6 @@ bool ReadNameTable(const std::filesystem::path& path, std::size_t count,
 
 // korvel.dat and korvel2.dat from `folder`, each falling back to the shipped names.
 NameTables LoadNameTables(const std::filesystem::path& folder);
-
-// Index of `name` in `table` by exact comparison, or -1.
-int IndexOfName(const std::vector<std::string>& table, std::string_view name);
 
 // Every field by the name the CLI and the help use ("XDecimals", "ProcessSplines", ...).
 struct NamedField {

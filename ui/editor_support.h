@@ -11,10 +11,14 @@
 #include <QSignalBlocker>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "settings/export_settings.h"
+#include "ui/text_bytes.h"
 
 namespace korvel {
 
@@ -91,5 +95,38 @@ class KeyReleaseFilter final : public QObject {
   private:
     std::function<void()> onRelease_;
 };
+
+// Selects the first row of `list` and enables its move button, or disables
+// the button when the list is empty; true when a row is selected.
+inline bool SelectFirstRow(QListWidget* list, QWidget* moveButton) {
+    if (list->count() == 0) {
+        moveButton->setEnabled(false);
+        return false;
+    }
+    SelectRow(list, 0);
+    moveButton->setEnabled(true);
+    return true;
+}
+
+// The move step of both list editors: the selected item of `from` goes to the
+// end of `to`, and the bits of its name in `mask` follow it (set when it goes
+// into the exported list). False when nothing is selected. Taking the
+// selected row out of the exported list moves its current row, which is no
+// selection of the user's: that list stays quiet meanwhile.
+inline bool MoveSelectedItem(QListWidget* from, QListWidget* to, ExportSettings& settings,
+                             Int32Field mask, const std::vector<std::string>& names, int count,
+                             bool intoExported) {
+    QListWidgetItem* item = SelectedItem(from);
+    if (!item) return false;
+    const QString name = item->text();
+    to->addItem(name);
+    {
+        std::optional<QSignalBlocker> quiet;
+        if (!intoExported) quiet.emplace(from);
+        delete from->takeItem(from->row(item));
+    }
+    settings.Set(mask, WithNameBits(settings.Get(mask), names, count, ToBytes(name), intoExported));
+    return true;
+}
 
 }  // namespace korvel

@@ -151,7 +151,6 @@ class TForm1 : public QWidget {
     const QString& UserFolder() const { return userFolder_; }
     const QString& ConfigurationsFolder() const { return configurationsFolder_; }
     const QString& ReportPath() const { return reportPath_; }
-    const RunReport& LastRunReport() const { return runReport_; }
     bool ShowReport = false;
     bool SaveCancelled = false;
     bool DestinationLocked = true;

@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
+#include "engine/number_format.h"
 #include "settings/korvel_error.h"
 #include "ui/editor_support.h"
-#include "engine/number_format.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
@@ -57,73 +57,32 @@ void TForm1::RefreshCodePage() {
             (MaskHas(mask, i) ? ListBox4 : ListBox3)
                 ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
     }
-    if (ListBox3->count() > 0) {
-        SelectRow(ListBox3, 0);
-        Button3->setEnabled(true);
-    } else {
-        Button3->setEnabled(false);
-    }
-    if (ListBox4->count() > 0) {
-        SelectRow(ListBox4, 0);
-        Button4->setEnabled(true);
-        ListBox4Click();
-    } else {
-        Button4->setEnabled(false);
-    }
+    SelectFirstRow(ListBox3, Button3);
+    if (SelectFirstRow(ListBox4, Button4)) ListBox4Click();
     Edit2->setText(FromBytes(s.Get(field::CodePrefix)));
     Edit3->setText(FromBytes(s.Get(field::CodeSeparator)));
 }
 
 // ">>": the selected available element goes to the end of the sequence.
 void TForm1::Button3Click() {
-    QListWidgetItem* item = SelectedItem(ListBox3);
-    if (!item) return;
-    const QString name = item->text();
-    ListBox4->addItem(name);
-    delete ListBox3->takeItem(ListBox3->row(item));
-    ExportSettings& s = config_.settings;
-    s.Set(field::CodeElementMask,
-          WithNameBits(s.Get(field::CodeElementMask), names_.codeElementNames, kCodeElementCount,
-                       ToBytes(name), true));
-
+    if (!MoveSelectedItem(ListBox3, ListBox4, config_.settings, field::CodeElementMask,
+                          names_.codeElementNames, kCodeElementCount, true))
+        return;
     Button4->setEnabled(true);
     SelectRow(ListBox4, ListBox4->count() - 1);
     ListBox4Click();
-
-    if (ListBox3->count() > 0) {
-        SelectRow(ListBox3, 0);
-        Button3->setEnabled(true);
-    } else {
-        Button3->setEnabled(false);
-    }
+    SelectFirstRow(ListBox3, Button3);
 }
 
 // "<<": the selected sequence element goes to the end of the available list.
 void TForm1::Button4Click() {
-    QListWidgetItem* item = SelectedItem(ListBox4);
-    if (!item) return;
-    const QString name = item->text();
-    ListBox3->addItem(name);
-    {
-        const QSignalBlocker quiet(ListBox4);
-        delete ListBox4->takeItem(ListBox4->row(item));
-    }
-    ExportSettings& s = config_.settings;
-    s.Set(field::CodeElementMask,
-          WithNameBits(s.Get(field::CodeElementMask), names_.codeElementNames, kCodeElementCount,
-                       ToBytes(name), false));
-
+    if (!MoveSelectedItem(ListBox4, ListBox3, config_.settings, field::CodeElementMask,
+                          names_.codeElementNames, kCodeElementCount, false))
+        return;
     Button3->setEnabled(true);
     SelectRow(ListBox3, ListBox3->count() - 1);
-
     // With the sequence empty, Label9 and Edit7 stay as they are.
-    if (ListBox4->count() > 0) {
-        SelectRow(ListBox4, 0);
-        Button4->setEnabled(true);
-        ListBox4Click();
-    } else {
-        Button4->setEnabled(false);
-    }
+    if (SelectFirstRow(ListBox4, Button4)) ListBox4Click();
 }
 
 // Sets up Label9 and Edit7 for the selected sequence element: the counter and

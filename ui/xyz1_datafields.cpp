@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QStackedWidget>
 
-#include "ui/editor_support.h"
 #include "engine/number_format.h"
+#include "ui/editor_support.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
@@ -65,59 +65,29 @@ void TForm1::ConnectDataFieldEditor() {
 
 // ">>": the selected available field goes to the end of the exported list.
 void TForm1::Button5Click() {
-    QListWidgetItem* item = SelectedItem(ListBox1);
-    if (!item) return;
-    const QString name = item->text();
-    ListBox2->addItem(name);
-    delete ListBox1->takeItem(ListBox1->row(item));
-    ExportSettings& s = config_.settings;
-    s.Set(field::DataFieldMask, WithNameBits(s.Get(field::DataFieldMask), names_.dataFieldNames,
-                                             kDataFieldCount, ToBytes(name), true));
-
+    if (!MoveSelectedItem(ListBox1, ListBox2, config_.settings, field::DataFieldMask,
+                          names_.dataFieldNames, kDataFieldCount, true))
+        return;
     Button6->setEnabled(true);
     SelectRow(ListBox2, ListBox2->count() - 1);
     ListBox2Click();
-
-    if (ListBox1->count() > 0) {
-        SelectRow(ListBox1, 0);
-        Button5->setEnabled(true);
-    } else {
-        Button5->setEnabled(false);
-    }
+    SelectFirstRow(ListBox1, Button5);
 }
 
 // "<<": the selected exported field goes to the end of the available list,
 // not back to its index place.
 void TForm1::Button6Click() {
-    QListWidgetItem* item = SelectedItem(ListBox2);
-    if (!item) return;
-    const QString name = item->text();
-    ListBox1->addItem(name);
-    {
-        // Taking the selected row away moves the current row; that is no
-        // selection of the user's.
-        const QSignalBlocker quiet(ListBox2);
-        delete ListBox2->takeItem(ListBox2->row(item));
-    }
-    ExportSettings& s = config_.settings;
-    s.Set(field::DataFieldMask, WithNameBits(s.Get(field::DataFieldMask), names_.dataFieldNames,
-                                             kDataFieldCount, ToBytes(name), false));
-
+    if (!MoveSelectedItem(ListBox2, ListBox1, config_.settings, field::DataFieldMask,
+                          names_.dataFieldNames, kDataFieldCount, false))
+        return;
     Button5->setEnabled(true);
     SelectRow(ListBox1, ListBox1->count() - 1);
-
     // With the last field gone, the page shown stays as it is.
     SelectFirstExportedField();
 }
 
 void TForm1::SelectFirstExportedField() {
-    if (ListBox2->count() > 0) {
-        SelectRow(ListBox2, 0);
-        Button6->setEnabled(true);
-        ListBox2Click();
-    } else {
-        Button6->setEnabled(false);
-    }
+    if (SelectFirstRow(ListBox2, Button6)) ListBox2Click();
 }
 
 // ---- The settings page of the selected field ------------------------------
