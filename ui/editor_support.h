@@ -96,6 +96,17 @@ class KeyReleaseFilter final : public QObject {
     std::function<void()> onRelease_;
 };
 
+// Fills the two lists of an editor from a mask, in index order: the names of
+// the set bits into `exported`, the others into `available`.
+inline void FillFromMask(std::int32_t mask, const std::vector<std::string>& names, int count,
+                         QListWidget* exported, QListWidget* available) {
+    exported->clear();
+    available->clear();
+    for (int i = 0; i < count; ++i)
+        (MaskHas(mask, i) ? exported : available)
+            ->addItem(FromBytes(names[static_cast<std::size_t>(i)]));
+}
+
 // Selects the first row of `list` and enables its move button, or disables
 // the button when the list is empty; true when a row is selected.
 inline bool SelectFirstRow(QListWidget* list, QWidget* moveButton) {

@@ -50,12 +50,8 @@ void TForm1::RefreshCodePage() {
     PageControl1->setCurrentWidget(TabSheet6);
     {
         const QSignalBlocker quiet(ListBox4);
-        ListBox4->clear();
-        ListBox3->clear();
-        const std::int32_t mask = s.Get(field::CodeElementMask);
-        for (int i = 0; i < kCodeElementCount; ++i)
-            (MaskHas(mask, i) ? ListBox4 : ListBox3)
-                ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
+        FillFromMask(s.Get(field::CodeElementMask), names_.codeElementNames, kCodeElementCount,
+                     ListBox4, ListBox3);
     }
     SelectFirstRow(ListBox3, Button3);
     if (SelectFirstRow(ListBox4, Button4)) ListBox4Click();

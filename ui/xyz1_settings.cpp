@@ -46,10 +46,8 @@ void TForm1::ShowSettings() {
     cb3dplClick();
     cbsplClick();
 
-    const std::int32_t fieldMask = s.Get(field::DataFieldMask);
-    for (int i = 0; i < kDataFieldCount; ++i)
-        (MaskHas(fieldMask, i) ? ListBox2 : ListBox1)
-            ->addItem(FromBytes(names_.dataFieldNames[static_cast<std::size_t>(i)]));
+    FillFromMask(s.Get(field::DataFieldMask), names_.dataFieldNames, kDataFieldCount, ListBox2,
+                 ListBox1);
 
     SelectFirstExportedField();
     if (ListBox1->count() > 0) {
@@ -73,12 +71,8 @@ void TForm1::ShowSettings() {
     Edit2->setText(FromBytes(s.Get(field::CodePrefix)));
     Edit3->setText(FromBytes(s.Get(field::CodeSeparator)));
 
-    ListBox4->clear();
-    ListBox3->clear();
-    const std::int32_t codeMask = s.Get(field::CodeElementMask);
-    for (int i = 0; i < kCodeElementCount; ++i)
-        (MaskHas(codeMask, i) ? ListBox4 : ListBox3)
-            ->addItem(FromBytes(names_.codeElementNames[static_cast<std::size_t>(i)]));
+    FillFromMask(s.Get(field::CodeElementMask), names_.codeElementNames, kCodeElementCount,
+                 ListBox4, ListBox3);
     // Freshly filled lists have no current item; Button3, Button4, Label9
     // and Edit7 keep their state.
 }
