@@ -138,7 +138,8 @@ void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
         if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
         throw DrawingError(e.what(), line);
     }
-    sink_.Write(record);
+    if (sink_ != nullptr) sink_->Write(record);
+    if (observer_ != nullptr) observer_->Point(values, record);
 }
 
 void EntityReader::ExtractIfTicked(LineKind name) {

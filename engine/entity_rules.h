@@ -39,13 +39,26 @@ enum class Slot : std::uint8_t { None, X, Y, Z, Handle, Layer, BlockName, Text, 
 // The line each text of an entity was read from (0: not read).
 using ValueLines = std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)>;
 
+// Takes every point of a pass with its data line (CR LF included), in place
+// of or beside the data file: a preview, for one.
+class PointObserver {
+  public:
+    virtual ~PointObserver() = default;
+    virtual void Point(const EntityValues& values, std::string_view line) = 0;
+};
+
 // Where the points of the entities go: each is laid out as a data line and
-// written to the data file.
+// written to the data file, when there is one, and shown to the observer,
+// when there is one.
 class PointWriter {
   public:
-    PointWriter(RecordComposer& composer, FileSink& sink, RunningNumbers& numbers,
-                const ExportSettings& settings)
-        : composer_(composer), sink_(sink), numbers_(numbers), settings_(settings) {}
+    PointWriter(RecordComposer& composer, FileSink* sink, PointObserver* observer,
+                RunningNumbers& numbers, const ExportSettings& settings)
+        : composer_(composer),
+          sink_(sink),
+          observer_(observer),
+          numbers_(numbers),
+          settings_(settings) {}
 
     // A conversion error becomes a DrawingError naming the line that holds
     // the value, or `currentLine` for a value that was never read.
@@ -54,7 +67,8 @@ class PointWriter {
 
   private:
     RecordComposer& composer_;
-    FileSink& sink_;
+    FileSink* sink_;
+    PointObserver* observer_;
     RunningNumbers& numbers_;
     const ExportSettings& settings_;
 };

@@ -107,7 +107,7 @@ void FilePass::MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus&
     }
 }
 
-void FilePass::Run(ByteSource& file, FileSink& sink) {
+void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     // Binary drawings are read as the ASCII DXF they stand for.
     SniffedSource sniffed(file);
     std::optional<BinaryDxfReader> binary;
@@ -127,7 +127,7 @@ void FilePass::Run(ByteSource& file, FileSink& sink) {
         return;
     }
     if (!options.alignGroupCodes) cursor.ProbeAlignment(kAlignmentProbeLines);
-    PointWriter points(composer_, sink, numbers_, settings_);
+    PointWriter points(composer_, sink, observer, numbers_, settings_);
     EntityReader entities(cursor, points, settings_, counters_, options.missingZAsZero);
     EntityCensus census;
     try {
@@ -179,7 +179,7 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
     FileSink sink;
     sink.Create(dataPath);
     try {
-        Run(source, sink);
+        Run(source, &sink, nullptr);
     } catch (...) {
         // The lines before the failing one belong in the file; the first
         // error is the one to report.
@@ -200,12 +200,23 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
 void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {
     StartPass(caption);
     try {
-        Run(source, sink);
+        Run(source, &sink, nullptr);
     } catch (DrawingError& e) {
         e.SetDrawing(caption);
         throw;
     }
     sink.Flush();
+}
+
+void FilePass::ConvertToObserver(ByteSource& source, PointObserver& observer,
+                                 std::string_view caption) {
+    StartPass(caption);
+    try {
+        Run(source, nullptr, &observer);
+    } catch (DrawingError& e) {
+        e.SetDrawing(caption);
+        throw;
+    }
 }
 
 }  // namespace korvel

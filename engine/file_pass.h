@@ -62,6 +62,10 @@ class FilePass {
     // standard output). The sink is left open.
     void ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption);
 
+    // The same with every point handed to `observer` and no data file: the
+    // points a run would write, in order, with their data lines.
+    void ConvertToObserver(ByteSource& source, PointObserver& observer, std::string_view caption);
+
     // Set by the stop command during a pump; tested before each main-loop line.
     void RequestStop() { stopRequested_ = true; }
     bool StopRequested() const { return stopRequested_; }
@@ -73,7 +77,7 @@ class FilePass {
 
   private:
     void StartPass(std::string_view caption);
-    void Run(ByteSource& source, FileSink& sink);
+    void Run(ByteSource& source, FileSink* sink, PointObserver* observer);
     void MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus& census,
                   std::uint64_t size);
 
