@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTest>
 
+#include "support/scripted_run_host.h"
 #include "ui/text_bytes.h"
 
 namespace korvel::testing {
@@ -80,21 +81,6 @@ class NamesList final : public FileListView {
     QStringList names_;
 };
 
-class FixedRunHost final : public RunHost {
-  public:
-    FixedRunHost(std::vector<std::string> f, std::vector<std::string> c)
-        : fields_(std::move(f)), code_(std::move(c)) {}
-    void SetProgressCaption(std::string_view) override {}
-    void SetProgressPosition(int) override {}
-    void PumpEvents() override {}
-    const std::vector<std::string>& ExportedDataFields() const override { return fields_; }
-    const std::vector<std::string>& CodeSequence() const override { return code_; }
-    std::uint64_t ListsGeneration() const override { return 0; }
-
-  private:
-    std::vector<std::string> fields_, code_;
-};
-
 }  // namespace
 
 RunReport CoreRun(const QString& folder, const QStringList& names, const QString& out,
@@ -104,7 +90,7 @@ RunReport CoreRun(const QString& folder, const QStringList& names, const QString
     request.sourceFolder = ToPathBytes(folder);
     request.destinationFolder = ToPathBytes(out);
     NamesList list(names);
-    FixedRunHost host(std::move(fields), std::move(code));
+    test::ScriptedRunHost host(std::move(fields), std::move(code));
     RunReport report;
     CreateDataFiles(request, list, settings, tables, host, report, CurrentLocalTime());
     return report;
