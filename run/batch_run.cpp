@@ -15,7 +15,9 @@ std::string DataFileName(std::string_view name, std::string_view extension) {
 
 std::string WithTrailingSeparator(std::string_view folder) {
     std::string result(folder);
-    if (result.empty() || result.back() != kFolderSeparator) result.push_back(kFolderSeparator);
+    // "/" separates folders on Windows as well.
+    if (result.empty() || (result.back() != kFolderSeparator && result.back() != '/'))
+        result.push_back(kFolderSeparator);
     return result;
 }
 
@@ -103,8 +105,8 @@ void WriteRunReport(const RunReport& report, const std::filesystem::path& path) 
 }
 
 BatchRunSummary CreateDataFiles(const BatchRunRequest& request, const FileListView& files,
-                                ExportSettings& settings, const NameTables& names, RunHost& host,
-                                RunReport& report, const std::tm& startTime) {
+                                const ExportSettings& settings, const NameTables& names,
+                                RunHost& host, RunReport& report, const std::tm& startTime) {
     BeginRunReport(report, startTime);
     const std::string sourceFolder = WithTrailingSeparator(request.sourceFolder);
     const std::string destinationFolder = WithTrailingSeparator(request.destinationFolder);
@@ -153,7 +155,7 @@ BatchRunSummary CreateDataFiles(const BatchRunRequest& request, const FileListVi
 }
 
 BatchRunSummary CreateDataStream(const std::string& dxfPath, FileSink& sink,
-                                 const PassOptions& options, ExportSettings& settings,
+                                 const PassOptions& options, const ExportSettings& settings,
                                  const NameTables& names, RunHost& host, RunReport& report,
                                  const std::tm& startTime) {
     BeginRunReport(report, startTime);

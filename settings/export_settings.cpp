@@ -43,13 +43,8 @@ SettingsImage DefaultSettingsImage() {
     return s.image;
 }
 
-bool SettingsEqual(const SettingsImage& a, const SettingsImage& b) {
-    return a == b;
-}
-
 void Configuration::SetDefaultSettings() {
     settings.image = DefaultSettingsImage();
-    UnpackSettings();
     TakeSnapshot();
 }
 
@@ -66,7 +61,6 @@ void Configuration::ReadImageFile(const std::filesystem::path& path) {
 }
 
 void Configuration::WriteConfigurationFile(const std::filesystem::path& path) {
-    PackSettings();
     WriteWholeFile(path,
                    std::string_view(reinterpret_cast<const char*>(settings.image.data()),
                                     settings.image.size()),
@@ -111,12 +105,6 @@ NameTables LoadNameTables(const std::filesystem::path& folder) {
     ReadNameTable(folder / "korvel2.dat", kDataFieldCount, tables.dataFieldNames);
     ReadNameTable(folder / "korvel.dat", kCodeElementCount, tables.codeElementNames);
     return tables;
-}
-
-int IndexOfName(const std::vector<std::string>& table, std::string_view name) {
-    for (std::size_t i = 0; i < table.size(); ++i)
-        if (table[i] == name) return static_cast<int>(i);
-    return -1;
 }
 
 namespace {

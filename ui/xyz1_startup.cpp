@@ -195,7 +195,6 @@ void TForm1::RememberConfiguration(const QString& fileName) {
 // Save: SaveCancelled is true from the start until the file is written, so a
 // Load or Exit that asked for the save learns whether it happened.
 void TForm1::SaveConfiguration() {
-    config_.PackSettings();
     SaveCancelled = true;
     const auto path = platform_.dialogs.SaveFileName(
         this, ConfigurationDialog(QStringLiteral("Save current configuration")));
