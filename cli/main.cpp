@@ -12,11 +12,14 @@
 #include "cli/platform.h"
 #include "cli/setting_args.h"
 #include "cli/terminal_host.h"
+#include "engine/point_preview.h"
 #include "run/batch_run.h"
 #include "run/drawing_batch.h"
 #include "settings/export_settings.h"
 #include "settings/korvel_error.h"
+#include "settings/path_text.h"
 #include "settings/program_layout.h"
+#include "settings/whole_file.h"
 
 #ifndef KORVEL_VERSION
 #define KORVEL_VERSION "unknown"
@@ -108,6 +111,32 @@ class CommandLineRun final : public DrawingRunObserver {
     TerminalProgress& progress_;
 };
 
+// The picture of --preview: a pass of its own over the one drawing, with the
+// lists and settings of the run, and the SVG written from its points.
+int WritePreview(const CliOptions& options, const std::string& dxfPath,
+                 const ExportSettings& settings, const NameTables& names,
+                 const std::vector<std::string>& fields, const std::vector<std::string>& code,
+                 const PassOptions& passOptions) {
+    FixedListsHost host(fields, code);
+    PointPreview preview(LabelLayoutOf(fields, names));
+    try {
+        if (!PreviewDrawing(dxfPath, settings, names, host, passOptions, preview)) {
+            std::fprintf(stderr, "korvel-cli: %s: %s\n", options.files[0].c_str(),
+                         OpenFailureReason(PathFromText(dxfPath)).c_str());
+            return kSomeNotOpened;
+        }
+    } catch (...) {
+        return Failure(PassErrorMessage(dxfPath, std::current_exception()));
+    }
+    try {
+        WriteWholeFile(PathFromText(options.previewPath),
+                       PreviewSvg(preview, FileNamePart(dxfPath)), WriteFailure::CannotCreate);
+    } catch (const KorvelError& e) {
+        return Failure(e.what());
+    }
+    return kAllConverted;
+}
+
 // A configuration file is read however long it is, as the window reads it;
 // one of another size is most likely not a configuration at all.
 void WarnOfForeignConfiguration(const std::string& path) {
@@ -186,6 +215,10 @@ int Run(int argc, char** argv) {
     runOptions.passOptions.alignGroupCodes = options.alignCodes;
     runOptions.passOptions.missingZAsZero = options.missingZ;
 
+    if (options.noData)
+        return WritePreview(options, jobs[0].dxfPath, settings, names, fields, code,
+                            runOptions.passOptions);
+
     TerminalProgress progress((!options.quiet && IsTerminal(stderr)) ? stderr : nullptr,
                               jobs.size());
     CommandLineRun observer(options, jobs, progress);
@@ -209,7 +242,11 @@ int Run(int argc, char** argv) {
     }
     if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
     if (summary.filesFailed > 0) return kRunError;
-    return summary.filesNotOpened > 0 ? kSomeNotOpened : kAllConverted;
+    if (summary.filesNotOpened > 0) return kSomeNotOpened;
+    if (!options.previewPath.empty())
+        return WritePreview(options, jobs[0].dxfPath, settings, names, fields, code,
+                            runOptions.passOptions);
+    return kAllConverted;
 }
 
 }  // namespace

@@ -135,6 +135,11 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
             flag(o.alignCodes);
         } else if (n == "--missing-z") {
             flag(o.missingZ);
+        } else if (n == "--preview") {
+            o.previewPath = value();
+            if (o.previewPath.empty()) throw UsageError("option '--preview' needs a file name");
+        } else if (n == "--no-data") {
+            flag(o.noData);
         } else {
             throw UsageError("unknown option '" + arg + "'");
         }
@@ -144,6 +149,10 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
     if (o.toStdout && o.files.size() != 1) throw UsageError("--stdout takes exactly one DXF file");
     if (o.toStdout && !o.outputDir.empty())
         throw UsageError("--stdout and --output-dir exclude each other");
+    if (!o.previewPath.empty() && (o.files.size() != 1 || o.files[0] == "-"))
+        throw UsageError("--preview takes exactly one DXF file, not standard input");
+    if (o.noData && o.previewPath.empty()) throw UsageError("--no-data needs --preview");
+    if (o.noData && o.toStdout) throw UsageError("--no-data and --stdout exclude each other");
     // Standard input has no name to give a data file.
     if (!o.toStdout && std::find(o.files.begin(), o.files.end(), "-") != o.files.end())
         throw UsageError("reading standard input ('-') needs --stdout");
@@ -176,6 +185,11 @@ Options:
       --align-codes       also read group codes that are not right-aligned
       --missing-z         take a missing Z coordinate as 0 (2D drawings that
                           leave out group 30 or 31)
+      --preview FILE.svg  also draw the points of the one DXF file as a
+                          picture: coloured by entity type, with a legend
+                          of the counts and the extent
+      --no-data           with --preview: write the picture only, no data
+                          file and no report
   -k, --keep-going        an error ends its drawing only: the report gets an
                           error line in place of its counts, the run goes on,
                           and the exit status is 1 at the end

@@ -31,6 +31,8 @@ struct CliOptions {
     bool missingZ = false;
     bool keepGoing = false;          // an error ends its drawing only
     unsigned jobs = 1;               // drawings at a time; 0: one per processor core
+    std::string previewPath;         // --preview FILE.svg; empty: none
+    bool noData = false;             // with --preview: no data file, no report
     std::vector<std::string> files;  // "-": standard input
 };
 

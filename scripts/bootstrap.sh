@@ -4,8 +4,9 @@
 # desktop, where a user without root is asked for sudo.
 set -euo pipefail
 
+# librsvg2-bin: rsvg-convert, with which the tests render korvel-cli's SVG pictures.
 packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
-  fonts-dejavu-extra)
+  fonts-dejavu-extra librsvg2-bin)
 if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
   packages+=(${KORVEL_BOOTSTRAP_EXTRA})

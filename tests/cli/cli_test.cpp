@@ -511,4 +511,49 @@ TEST_F(CliTest, MissingZIsTakenAsZeroOnRequestAndTheReportOrErrorSaysSo) {
     EXPECT_EQ(o.out, "1,1.000,2.000,0.000,L\r\n2,3.000,4.000,0.000,L\r\n3,5.000,6.000,0.000,\r\n");
 }
 
+// ---- --preview ----
+
+TEST_F(CliTest, PreviewDrawsTheDataFilesPointsAndNoDataLeavesTheDataOut) {
+    Outcome o = Run("-q --preview p.svg survey.dxf");
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string data = ReadFile(dir / "survey.txt");
+    EXPECT_EQ(data, ReadFile(kData / "golden" / "survey.default.txt"));
+    const std::string svg = ReadFile(dir / "p.svg");
+    std::size_t circles = 0, lines = 0;
+    for (std::size_t at = svg.find("<circle"); at != std::string::npos;
+         at = svg.find("<circle", at + 1))
+        ++circles;
+    for (std::size_t at = data.find("\r\n"); at != std::string::npos;
+         at = data.find("\r\n", at + 1))
+        ++lines;
+    EXPECT_EQ(circles, lines);
+    // Each marker's title is its data line.
+    EXPECT_NE(svg.find("<title>" + data.substr(0, data.find("\r\n")) + "</title>"),
+              std::string::npos);
+    if (std::system("command -v rsvg-convert >/dev/null 2>&1") == 0) {
+        EXPECT_EQ(korvel::clitest::RunCaptured("rsvg-convert -o p.png p.svg", dir, captures).status,
+                  0)
+            << "malformed SVG";
+    }
+
+    fs::remove(dir / "survey.txt");
+    o = Run("--no-data --preview q.svg survey.dxf");
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_FALSE(fs::exists(dir / "survey.txt"));
+    EXPECT_EQ(ReadFile(dir / "q.svg"), svg);
+
+    // An error of the pass as a run tells it; no picture.
+    o = Run("--no-data --preview c.svg comma.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "comma.dxf").string() +
+                         ":20: '1,5' is not a valid floating point value\n");
+    EXPECT_FALSE(fs::exists(dir / "c.svg"));
+
+    const std::string hint = " (try 'korvel-cli --help')\n";
+    EXPECT_EQ(Run("--no-data survey.dxf").err, "korvel-cli: --no-data needs --preview" + hint);
+    EXPECT_EQ(Run("--preview p.svg survey.dxf comma.dxf").err,
+              "korvel-cli: --preview takes exactly one DXF file, not standard input" + hint);
+}
+
 }  // namespace

@@ -1,0 +1,137 @@
+// The preview's points against the data files of the same settings, and its SVG form.
+#include "engine/point_preview.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "support/test_support.h"
+
+namespace korvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> NamesOfMask(std::int32_t mask, const std::vector<std::string>& table) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (mask & (1 << i)) names.push_back(table[i]);
+    return names;
+}
+
+// Every drawing of the expected-data folder: the preview holds exactly the
+// data file's lines, and a drawing whose run ends in an error ends the
+// preview with the same error.
+void HoldPreviewAgainst(const std::string& profile, const std::string& configuration,
+                        const std::string& extension) {
+    const fs::path corpus = test::CorpusDir();
+    const fs::path expected = corpus.parent_path() / "expected" / profile;
+    if (corpus.empty() || !fs::exists(expected / "results.tsv"))
+        GTEST_SKIP() << "expected corpus data not found beside the checkout";
+    Configuration config;
+    config.SetDefaultSettings();
+    if (!configuration.empty())
+        config.LoadConfigurationFile(corpus.parent_path() / "expected" / configuration);
+    const NameTables names = ShippedNameTables();
+    const auto fields =
+        NamesOfMask(config.settings.Get(field::DataFieldMask), names.dataFieldNames);
+    FixedListsHost host(
+        fields, NamesOfMask(config.settings.Get(field::CodeElementMask), names.codeElementNames));
+
+    std::istringstream rows(test::ReadFile(expected / "results.tsv"));
+    std::string row;
+    std::getline(rows, row);                                    // header
+    std::vector<std::pair<std::string, std::string>> drawings;  // drawing, error
+    std::map<std::string, std::string> lastWriter;  // data files that share a name keep the last
+    while (std::getline(rows, row)) {
+        std::istringstream cells(row);
+        std::string drawing, outcome, error;
+        std::getline(cells, drawing, '\t');
+        std::getline(cells, outcome, '\t');
+        std::getline(cells, error, '\t');
+        if (drawing.empty()) continue;
+        const fs::path p(drawing);
+        const std::string name = p.filename().string();
+        const std::string data =
+            (p.parent_path() / (name.substr(0, name.find('.')) + "." + extension)).string();
+        lastWriter[data] = drawing;
+        drawings.emplace_back(drawing, outcome == "ok" ? "" : error);
+    }
+    ASSERT_GT(drawings.size(), 100u);
+    for (const auto& [drawing, error] : drawings) {
+        SCOPED_TRACE(profile + ": " + drawing);
+        PointPreview preview(LabelLayoutOf(fields, names));
+        try {
+            ASSERT_TRUE(PreviewDrawing((corpus / drawing).string(), config.settings, names, host,
+                                       {}, preview));
+            EXPECT_EQ(error, "");
+        } catch (const KorvelError& e) {
+            EXPECT_EQ(e.what(), error);
+            continue;
+        }
+        const fs::path p(drawing);
+        const std::string name = p.filename().string();
+        const std::string data =
+            (p.parent_path() / (name.substr(0, name.find('.')) + "." + extension)).string();
+        if (lastWriter[data] == drawing) {
+            EXPECT_TRUE(preview.Lines() == test::ReadFile(expected / data)) << "lines differ";
+        }
+        std::int64_t counted = 0;
+        for (const PreviewType& type : preview.Types()) counted += type.count;
+        EXPECT_EQ(counted, static_cast<std::int64_t>(preview.Points().size()));
+    }
+}
+
+TEST(PointPreview, HoldsTheDataLinesOfEveryCorpusDrawing) {
+    HoldPreviewAgainst("defaults", "", "txt");
+    HoldPreviewAgainst("every-type", "every-type.krv", "csv");
+}
+
+// Two points of two types, a Code with XML's own characters and a Latin-1 byte.
+TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
+    const std::string dxf = test::Dxf(
+        {"  0", "SECTION", "  2",  "ENTITIES", "  0",    "POINT", "  8",  "A&B\xE9", " 10",
+         "1.5", " 20",     "2",    " 30",      "3",      "  0",   "LINE", "  8",     "0",
+         " 10", "-1",      " 20",  "0",        " 30",    "0",     " 11",  "4",       " 21",
+         "6",   " 31",     "0.25", "  0",      "ENDSEC", "  0",   "EOF"});
+    test::TempDir dir;
+    test::WriteFile(dir / "two.dxf", dxf);
+    const NameTables names = ShippedNameTables();
+    const std::vector<std::string> fields = {"Number", "X", "Y", "Z", "Code"};
+    FixedListsHost host(fields, {"Layer"});
+    PointPreview preview(LabelLayoutOf(fields, names));
+    ASSERT_TRUE(PreviewDrawing((dir / "two.dxf").string(), test::DefaultSettings(), names, host, {},
+                               preview));
+    ASSERT_EQ(preview.Points().size(), 3u);
+    EXPECT_EQ(preview.Label(0), "1 A&B\xE9");
+    EXPECT_EQ(preview.Summary(), "3 points  X -1.000 .. 4.000  Y 0.000 .. 6.000  Z 0.000 .. 3.000");
+
+    const std::string svg = PreviewSvg(preview, "two.dxf");
+    std::size_t circles = 0;
+    for (std::size_t at = svg.find("<circle"); at != std::string::npos;
+         at = svg.find("<circle", at + 1))
+        ++circles;
+    EXPECT_EQ(circles, 3u);
+    // Latin-1 read as such, escaped for XML.
+    EXPECT_NE(svg.find(">1 A&amp;B\xC3\xA9</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">POINT  1</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">LINE  2</text>"), std::string::npos);
+    // One scale: X spans 5, Y 6, so Y fills the 790 high inner plot.
+    EXPECT_NE(svg.find("<circle cx=\"140.83\" cy=\"860.00\""), std::string::npos);  // -1, 0
+    EXPECT_NE(svg.find("<circle cx=\"799.17\" cy=\"70.00\""), std::string::npos) << svg;
+
+    // A real renderer refuses a malformed file.
+    if (std::system("command -v rsvg-convert >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "rsvg-convert (Debian librsvg2-bin) not installed: SVG not rendered";
+    test::WriteFile(dir / "two.svg", svg);
+    const std::string render =
+        "rsvg-convert -o " + (dir / "two.png").string() + " " + (dir / "two.svg").string();
+    EXPECT_EQ(std::system(render.c_str()), 0);
+    EXPECT_GT(fs::file_size(dir / "two.png"), 0u);
+}
+
+}  // namespace
+}  // namespace korvel
