@@ -1,5 +1,6 @@
 // The source folder tree, the DXF file list with its automatic selection, and
 // the destination folder: locked to the source folder or chosen in TForm3.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileSystemModel>
@@ -11,6 +12,7 @@
 #include <QTreeView>
 
 #include "ui/dxf_file_list.h"
+#include "ui/preview_window.h"
 #include "ui/selrep.h"
 #include "ui/xyz1.h"
 
@@ -123,6 +125,17 @@ void TForm1::ConnectFilesAndOptions() {
     connect(sh1->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { Guarded([&] { sh1Change(); }); });
     connect(fl1, &QListWidget::itemSelectionChanged, this, &TForm1::fl1Click);
+    // Double-click or the list's "Preview" item: the drawing's points in a window of their own.
+    const auto preview = [this](QListWidgetItem* item) {
+        if (item) OpenPreview(*this, QDir(fl1->Folder()).filePath(item->text()));
+    };
+    connect(fl1, &QListWidget::itemDoubleClicked, this, preview);
+    auto* previewAction = new QAction(QStringLiteral("Preview"), fl1);
+    previewAction->setObjectName(QStringLiteral("PreviewAction"));
+    fl1->addAction(previewAction);
+    fl1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(previewAction, &QAction::triggered, this,
+            [this, preview] { preview(fl1->currentItem()); });
     connect(autosel, &QCheckBox::toggled, this, &TForm1::autoselClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
     connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
