@@ -1,0 +1,89 @@
+// The preview window's open time (the conversion into its points) and its redraw time at several
+// zooms.
+//
+//   korvel_preview_bench DRAWING RUNS
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "engine/point_preview.h"
+#include "ui/preview_window.h"
+
+using namespace korvel;
+
+namespace {
+
+struct Spread {
+    double median, low, high;
+};
+
+Spread Of(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const double m = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    return {m, v.front(), v.back()};
+}
+
+double Seconds(const QElapsedTimer& t) {
+    return t.nsecsElapsed() / 1e9;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s DRAWING RUNS\n", argv[0]);
+        return 2;
+    }
+    const std::string drawing = argv[1];
+    const int runs = std::max(1, atoi(argv[2]));
+    const NameTables names = ShippedNameTables();
+    Configuration config;
+    config.SetDefaultSettings();
+    const std::vector<std::string> fields = {"Number", "X", "Y", "Z", "Code"};
+    FixedListsHost host(fields, {"Layer"});
+
+    // The zooms of a redraw: the whole drawing, a district, a street, a point.
+    const double zooms[] = {1, 16, 256, 65536};
+    std::vector<double> open;
+    std::vector<std::vector<double>> redraw(std::size(zooms));
+    std::size_t points = 0;
+    PreviewPlot plot;
+    plot.resize(1000, 750);
+    QImage target(plot.size(), QImage::Format_RGB32);
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer t;
+        t.start();
+        auto preview = std::make_shared<PointPreview>(LabelLayoutOf(fields, names));
+        if (!PreviewDrawing(drawing, config.settings, names, host, {}, *preview)) {
+            std::fprintf(stderr, "cannot open %s\n", drawing.c_str());
+            return 1;
+        }
+        open.push_back(Seconds(t));
+        points = preview->Points().size();
+        plot.ResetView();
+        plot.SetPreview(preview);
+        for (std::size_t z = 0; z < std::size(zooms); ++z) {
+            plot.Fit();
+            plot.ZoomAt(QPointF(500, 375), zooms[z]);
+            QPainter painter(&target);
+            t.restart();
+            plot.render(&painter);
+            redraw[z].push_back(Seconds(t));
+        }
+    }
+    const Spread o = Of(open);
+    std::printf("%s: %zu points, %d runs\n", drawing.c_str(), points, runs);
+    std::printf("open (conversion into the preview): median %.3f s (%.3f-%.3f)\n", o.median, o.low,
+                o.high);
+    for (std::size_t z = 0; z < std::size(zooms); ++z) {
+        const Spread d = Of(redraw[z]);
+        std::printf("redraw at %gx: median %.1f ms (%.1f-%.1f)\n", zooms[z], d.median * 1e3,
+                    d.low * 1e3, d.high * 1e3);
+    }
+    return 0;
+}
