@@ -61,6 +61,7 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
         drawings.emplace_back(drawing, outcome == "ok" ? "" : error);
     }
     ASSERT_GT(drawings.size(), 100u);
+    int compared = 0;
     for (const auto& [drawing, error] : drawings) {
         SCOPED_TRACE(profile + ": " + drawing);
         PointPreview preview(LabelLayoutOf(fields, names));
@@ -78,11 +79,13 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
             (p.parent_path() / (name.substr(0, name.find('.')) + "." + extension)).string();
         if (lastWriter[data] == drawing) {
             EXPECT_TRUE(preview.Lines() == test::ReadFile(expected / data)) << "lines differ";
+            ++compared;
         }
         std::int64_t counted = 0;
         for (const PreviewType& type : preview.Types()) counted += type.count;
         EXPECT_EQ(counted, static_cast<std::int64_t>(preview.Points().size()));
     }
+    EXPECT_GT(compared, 100) << profile;
 }
 
 TEST(PointPreview, HoldsTheDataLinesOfEveryCorpusDrawing) {
