@@ -71,10 +71,11 @@ std::vector<DrawingJob> CommandLineDrawings(const CliOptions& options, std::stri
         if (arg == "-") {
             job.dxfPath = kStandardInputName;
         } else {
-            std::filesystem::path p = std::filesystem::absolute(arg).lexically_normal();
+            std::filesystem::path p =
+                std::filesystem::absolute(PathFromText(arg)).lexically_normal();
             if (!p.has_filename() && p.has_relative_path()) p = p.parent_path();
-            const std::string folder = WithTrailingSeparator(p.parent_path().string());
-            const std::string name = p.filename().string();
+            const std::string folder = WithTrailingSeparator(PathText(p.parent_path()));
+            const std::string name = PathText(p.filename());
             job.dxfPath = folder + name;
             job.dataPath =
                 (options.outputDir.empty() ? folder : WithTrailingSeparator(options.outputDir)) +
@@ -141,7 +142,7 @@ int WritePreview(const CliOptions& options, const std::string& dxfPath,
 // one of another size is most likely not a configuration at all.
 void WarnOfForeignConfiguration(const std::string& path) {
     std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    const std::uintmax_t size = std::filesystem::file_size(PathFromText(path), ec);
     if (!ec && size != sizeof(SettingsImage))
         std::fprintf(stderr,
                      "korvel-cli: warning: %s: not a Korvel configuration of 404 bytes; read as "
@@ -173,7 +174,7 @@ int Run(int argc, char** argv) {
     if (!options.configPath.empty()) {
         WarnOfForeignConfiguration(options.configPath);
         try {
-            config.LoadConfigurationFile(options.configPath);
+            config.LoadConfigurationFile(PathFromText(options.configPath));
         } catch (const KorvelError& e) {
             return Failure(e.what());
         }
@@ -195,7 +196,7 @@ int Run(int argc, char** argv) {
 
     if (!options.outputDir.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(options.outputDir, ec);
+        std::filesystem::create_directories(PathFromText(options.outputDir), ec);
         if (ec)
             return Failure("Cannot create folder \"" + options.outputDir + "\". " +
                            SystemErrorText(ec.value()));
@@ -231,7 +232,7 @@ int Run(int argc, char** argv) {
 
     if (!options.reportPath.empty()) {
         try {
-            WriteRunReport(report, options.reportPath);
+            WriteRunReport(report, PathFromText(options.reportPath));
         } catch (const KorvelError& e) {
             return Failure(e.what());
         }
@@ -257,5 +258,7 @@ int main(int argc, char** argv) {
     // formats, as in the window; numbers stay unaffected.
     std::setlocale(LC_TIME, "");
     korvel::cli::EndQuietlyOnClosedPipe();
-    return korvel::cli::Run(argc, argv);
+    korvel::cli::UseBinaryStandardStreams();
+    korvel::cli::CommandLine arguments(argc, argv);
+    return korvel::cli::Run(arguments.Count(), arguments.Values());
 }
