@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -19,6 +21,24 @@ using korvel::clitest::Q;
 using korvel::clitest::ReadFile;
 
 const fs::path kCli = KORVEL_CLI;
+// scripts/windows.sh holds korvel-cli.exe against the same data under wine:
+// KORVEL_CLI_COMMAND is the command that runs it, KORVEL_CLI_DRIVE the drive
+// that shows the Linux root, where a drawing goes by its Windows name.
+const char* const kCliCommand = std::getenv("KORVEL_CLI_COMMAND");
+const char* const kCliDrive = std::getenv("KORVEL_CLI_DRIVE");
+
+std::string Cli() {
+    return kCliCommand != nullptr ? kCliCommand : Q(kCli.string());
+}
+
+// A path as korvel-cli names it.
+std::string Spelt(const fs::path& path) {
+    std::string text = path.string();
+    if (kCliDrive == nullptr) return text;
+    for (char& c : text)
+        if (c == '/') c = '\\';
+    return kCliDrive + text;
+}
 // Normalised, as korvel-cli names the drawing in its messages.
 const fs::path kCorpus = fs::weakly_canonical(KORVEL_CORPUS_DIR);
 const fs::path kExpected = kCorpus.parent_path() / "expected";
@@ -94,7 +114,7 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
 
     const fs::path work = fs::temp_directory_path() /
                           ("korvel-expected-" + profile + "-" + std::to_string(::getpid()));
-    int checked = 0;
+    int checked = 0, dataFiles = 0, errors = 0;
     for (const Expectation& row : rows) {
         SCOPED_TRACE(profile + ": " + row.drawing);
         fs::remove_all(work);
@@ -102,13 +122,13 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
         fs::create_directories(work / "captured");
         const fs::path drawing = kCorpus / row.drawing;
         const auto o = korvel::clitest::RunCaptured(
-            Q(kCli.string()) + configArgs + " -o out " + Q(drawing.string()), work,
-            work / "captured");
+            Cli() + configArgs + " -o out " + Q(Spelt(drawing)), work, work / "captured");
 
         const std::string dataName = DataName(row.drawing, extension);
         const std::string data = ReadFile(work / "out" / fs::path(dataName).filename());
         if (lastWriter[dataName] == row.drawing) {
             EXPECT_TRUE(data == ReadFile(expected / dataName)) << "data file differs";
+            ++dataFiles;
         }
 
         if (!row.ok) {
@@ -116,12 +136,13 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
             // The error's exact text told against the drawing and the line
             // of its value; hint lines may follow.
             const std::string first = o.err.substr(0, o.err.find('\n'));
-            const std::string prefix = "korvel-cli: " + drawing.string() + ":";
+            const std::string prefix = "korvel-cli: " + Spelt(drawing) + ":";
             const std::size_t text = first.find(": ", prefix.size());
             EXPECT_TRUE(first.starts_with(prefix) && text != std::string::npos &&
                         first.find_first_not_of("0123456789", prefix.size()) == text &&
                         first.substr(text + 2) == row.error)
                 << o.err;
+            ++errors;
             continue;
         }
         EXPECT_EQ(o.status, 0) << o.err;
@@ -134,6 +155,8 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
     }
     fs::remove_all(work);
     EXPECT_GT(checked, 0);
+    std::printf("[ corpus   ] %s: %zu drawings, %d data files, %d error texts, %d reports\n",
+                profile.c_str(), rows.size(), dataFiles, errors, checked);
 }
 
 TEST(ExpectedCorpusData, DefaultSettings) {
@@ -187,9 +210,9 @@ TEST(ExpectedCorpusData, BinaryDrawingsGiveTheLinesOfTheirAsciiForm) {
             0);
         for (const std::string& layout : layouts) {
             const auto binary = korvel::clitest::RunCaptured(
-                Q(kCli.string()) + layout + " --stdout " + Q(entry.path().string()), work, work);
+                Cli() + layout + " --stdout " + Q(Spelt(entry.path())), work, work);
             const auto text = korvel::clitest::RunCaptured(
-                Q(kCli.string()) + layout + " --stdout " + Q(ascii.string()), work, work);
+                Cli() + layout + " --stdout " + Q(Spelt(ascii)), work, work);
             EXPECT_EQ(binary.status, 0) << binary.err;
             EXPECT_EQ(binary.out, text.out);
             EXPECT_NE(binary.err.find("*** Note, binary DXF file"), std::string::npos);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "run/reliability_support.h"
 #include "support/test_support.h"
 
 namespace korvel {
@@ -103,15 +104,6 @@ std::tm Time(int year, int month, int day, int hour, int minute, int second) {
     return t;
 }
 
-int OpenDescriptors() {
-    int n = 0;
-    for (auto& e : fs::directory_iterator("/proc/self/fd")) {
-        (void)e;
-        ++n;
-    }
-    return n;
-}
-
 class BatchRun : public ::testing::Test {
   protected:
     TempDir dir;
@@ -123,6 +115,10 @@ class BatchRun : public ::testing::Test {
     std::tm start = Time(2024, 3, 5, 14, 7, 9);
 
     std::string Folder() const { return dir.path().string(); }
+    // A name in the folder as a run spells its path.
+    std::string InFolder(const std::string& name) const {
+        return Folder() + kFolderSeparator + name;
+    }
     void AddFile(const std::string& name, const std::string& content, bool selected = true) {
         WriteFile(dir / name, content);
         list.items.push_back({name, selected, {}});
@@ -152,10 +148,11 @@ TEST(DataFileNaming, NameWithoutDotGivesTheExtensionAlone) {
 }
 
 TEST(DataFileNaming, SeparatorIsAddedOnlyWhereMissing) {
-    EXPECT_EQ(WithTrailingSeparator("/home/ann/survey"), "/home/ann/survey/");
+    const std::string separator(1, kFolderSeparator);
+    EXPECT_EQ(WithTrailingSeparator("/home/ann/survey"), "/home/ann/survey" + separator);
     EXPECT_EQ(WithTrailingSeparator("/home/ann/survey/"), "/home/ann/survey/");
     EXPECT_EQ(WithTrailingSeparator("/"), "/");
-    EXPECT_EQ(WithTrailingSeparator(""), "/");  // an empty destination text
+    EXPECT_EQ(WithTrailingSeparator(""), separator);  // an empty destination text
 }
 
 // ---- report lines ----
@@ -234,8 +231,8 @@ TEST_F(BatchRun, SecondFileUnopenableGivesTheTenReportLines) {
 
     BatchRunSummary summary = Run();
 
-    const std::string a = Folder() + "/A.dxf";
-    const std::string gone = Folder() + "/Gone.dxf";
+    const std::string a = InFolder("A.dxf");
+    const std::string gone = InFolder("Gone.dxf");
     EXPECT_EQ(report, (RunReport{"03/05/24 14:07:09", "", a, "", "Points          : 2",
                                  "Lines           : 1", "", gone, "",
                                  "*** Error, file is used by another application ***"}));
@@ -266,7 +263,7 @@ TEST_F(BatchRun, EveryFlagOffGivesPathAndTwoEmptyLines) {
     settings.Set(field::FileExtension, "txt");
     AddFile("A.dxf", PointsDrawing(3));
     Run();
-    EXPECT_EQ(report, (RunReport{"03/05/24 14:07:09", "", Folder() + "/A.dxf", "", ""}));
+    EXPECT_EQ(report, (RunReport{"03/05/24 14:07:09", "", InFolder("A.dxf"), "", ""}));
     EXPECT_EQ(ReadFile(dir / "A.txt"), "");  // created, empty
 }
 
@@ -281,7 +278,7 @@ TEST_F(BatchRun, TrailingSeparatorOnDestinationIsNotDoubled) {
     AddFile("Site.Plan.dxf", PointsDrawing(1));
     Run(Folder() + "/out/");
     EXPECT_TRUE(fs::exists(dir / "out" / "Site.txt"));
-    EXPECT_EQ(report[2], Folder() + "/Site.Plan.dxf");
+    EXPECT_EQ(report[2], InFolder("Site.Plan.dxf"));
 }
 
 TEST_F(BatchRun, RootSourceFolderGivesNoDoubledSeparator) {
@@ -347,27 +344,27 @@ TEST_F(BatchRun, ErrorMidRunEndsTheRunWithEverythingClosed) {
                  "1",   " 20",     "2",   " 30",      "3",   "  0",   "POINT", "  8", "BAD",
                  " 10", "1,5",     " 20", "2",        " 30", "3",     "  0",   "EOF"}));
     AddFile("C.dxf", PointsDrawing(2));
-    const int descriptors = OpenDescriptors();
+    const int descriptors = test::OpenDescriptorCount();
 
     ExpectKorvelError([&] { Run(); }, "'1,5' is not a valid floating point value");
 
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
     EXPECT_EQ(ReadFile(dir / "B.txt"), "1,1.000,2.000,3.000,OK\r\n");  // lines before the error
     EXPECT_FALSE(fs::exists(dir / "C.txt"));
     EXPECT_EQ(host.events.back(), "hide");
     EXPECT_EQ(host.events[host.events.size() - 2], "end");
     EXPECT_EQ(report.back(), "");  // ended after B's path: no counts for B
-    EXPECT_EQ(report[report.size() - 2], Folder() + "/B.dxf");
+    EXPECT_EQ(report[report.size() - 2], InFolder("B.dxf"));
 }
 
 TEST_F(BatchRun, DataFileOverTheDrawingBeingReadIsRefused) {
     settings.Set(field::FileExtension, "dxf");
     const std::string drawing = PointsDrawing(1);
     AddFile("A.dxf", drawing);
-    const int descriptors = OpenDescriptors();
+    const int descriptors = test::OpenDescriptorCount();
     ExpectKorvelError([&] { Run(); }, "File access denied");
     EXPECT_EQ(ReadFile(dir / "A.dxf"), drawing);
-    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(test::OpenDescriptorCount(), descriptors);
 }
 
 TEST_F(BatchRun, MissingDestinationFolderEndsTheRun) {
@@ -375,7 +372,7 @@ TEST_F(BatchRun, MissingDestinationFolderEndsTheRun) {
     AddFile("B.dxf", PointsDrawing(1));
     ExpectKorvelError([&] { Run(Folder() + "/no-such-folder"); }, "Invalid filename");
     EXPECT_EQ(host.events,
-              (std::vector<std::string>{"show", "start " + Folder() + "/A.dxf", "end", "hide"}));
+              (std::vector<std::string>{"show", "start " + InFolder("A.dxf"), "end", "hide"}));
 }
 
 TEST_F(BatchRun, StopDuringTheSecondOfThreeFilesEndsThatFileOnly) {
@@ -418,7 +415,7 @@ TEST_F(BatchRun, ItemsWithTheirOwnFoldersWriteBesideTheirDrawings) {
     EXPECT_TRUE(fs::exists(dir / "north" / "N.txt"));
     EXPECT_TRUE(fs::exists(dir / "south" / "S.txt"));
     EXPECT_EQ(report[2], (dir / "north" / "N.dxf").string());
-    EXPECT_EQ(report[9], (dir / "south" / "S.dxf").string());
+    EXPECT_EQ(report[9], (dir / "south").string() + "/S.dxf");
 }
 
 TEST_F(BatchRun, StreamRunReportsLikeARunOfOneFile) {

@@ -118,7 +118,9 @@ TEST_F(InputSafety, RunFailedHalfWayLeavesEveryDrawingAsItWas) {
 // through the link.
 TEST_F(InputSafety, DataFileNameLinkedToADrawingIsRefused) {
     Folder({"A.dxf", "B.dxf"}, {"A.dxf"});
-    fs::create_symlink(folder / "B.dxf", folder / "A.txt");
+    std::error_code ec;
+    fs::create_symlink(folder / "B.dxf", folder / "A.txt", ec);
+    if (ec) GTEST_SKIP() << "no symbolic links here (wine makes none): " << ec.message();
     before = test::FolderContents(folder);
     ExpectKorvelError([&] { Run(); }, "File access denied");
     ExpectDrawingsUntouched();
