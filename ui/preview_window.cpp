@@ -2,6 +2,7 @@
 #include "ui/preview_window.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QImage>
@@ -281,7 +282,7 @@ void OpenPreview(TForm1& main, const QString& path) {
 void PreviewWindow::ShowDrawing(const QString& path) {
     if (path != path_) plot_->ResetView();
     path_ = path;
-    setWindowTitle(QStringLiteral("Preview - ") + path.section(QLatin1Char('/'), -1));
+    setWindowTitle(QStringLiteral("Preview - ") + QFileInfo(path).fileName());
     Refresh();
     show();
     raise();
@@ -347,6 +348,9 @@ void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& r
     error_->setVisible(!result->error.isEmpty());
     error_->setText(result->error);
     if (!result->error.isEmpty()) {
+        // No picture of another drawing or of other settings stays beside the error.
+        plot_->SetPreview(nullptr);
+        legend_->clear();
         status_->setText(QStringLiteral("Error"));
         return;
     }

@@ -82,6 +82,7 @@ class PreviewWindowTest : public QObject {
         QVERIFY(error->isVisible());
         QVERIFY2(error->text().startsWith("'abc' is not a valid floating point value.\nLine 24 "),
                  qPrintable(error->text()));
+        QCOMPARE(window->Plot()->Preview(), nullptr);
 
         window->close();
         QVERIFY(!window->isVisible());
