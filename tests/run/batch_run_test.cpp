@@ -43,41 +43,7 @@ class FakeFileList : public FileListView {
     std::string Folder(std::size_t i) const override { return items[i].folder; }
 };
 
-// Records what the run shows; `onPump` plays the user acting during a pass.
-class FakeRunHost : public RunHost {
-  public:
-    std::vector<std::string> fields{"Number", "X", "Y", "Z", "Code"};
-    std::vector<std::string> code{"Layer"};
-    std::vector<std::string> events;  // show, hide, start <path>, end
-    std::vector<std::string> captions;
-    FilePass* pass = nullptr;
-    int passIndex = 0;  // 1 for the first pass
-    int pumpsInPass = 0;
-    std::function<void(FakeRunHost&)> onPump;
-
-    void SetProgressCaption(std::string_view caption) override { captions.emplace_back(caption); }
-    void SetProgressPosition(int) override {}
-    void PumpEvents() override {
-        ++pumpsInPass;
-        if (onPump) onPump(*this);
-    }
-    const std::vector<std::string>& ExportedDataFields() const override { return fields; }
-    const std::vector<std::string>& CodeSequence() const override { return code; }
-    std::uint64_t ListsGeneration() const override { return 0; }
-
-    void ShowProgress() override { events.push_back("show"); }
-    void HideProgress() override { events.push_back("hide"); }
-    void PassStarted(FilePass& p, const std::string& dxfPath) override {
-        pass = &p;
-        ++passIndex;
-        pumpsInPass = 0;
-        events.push_back("start " + dxfPath);
-    }
-    void PassEnded() override {
-        pass = nullptr;
-        events.push_back("end");
-    }
-};
+using FakeRunHost = test::ScriptedRunHost;
 
 // A drawing of `count` POINTs on layer `layer`, x = 1, 2, ...
 std::string PointsDrawing(int count, const std::string& layer = "PTS") {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "run/batch_run.h"
+#include "support/scripted_run_host.h"
 
 namespace korvel::test {
 
@@ -30,37 +31,6 @@ class ListOfFiles : public FileListView {
     std::size_t Count() const override { return items.size(); }
     bool IsSelected(std::size_t i) const override { return items[i].selected; }
     std::string Text(std::size_t i) const override { return items[i].text; }
-};
-
-// A host whose `onPump` plays the user (or the file system) acting between
-// two lines of a pass.
-class ScriptedRunHost : public RunHost {
-  public:
-    std::vector<std::string> fields{"Number", "X", "Y", "Z", "Code"};
-    std::vector<std::string> code{"Layer"};
-    FilePass* pass = nullptr;
-    int passIndex = 0;  // 1 for the first pass
-    int pumpsInPass = 0;
-    bool progressShown = false;
-    std::function<void(ScriptedRunHost&)> onPump;
-
-    void SetProgressCaption(std::string_view) override {}
-    void SetProgressPosition(int) override {}
-    void PumpEvents() override {
-        ++pumpsInPass;
-        if (onPump) onPump(*this);
-    }
-    const std::vector<std::string>& ExportedDataFields() const override { return fields; }
-    const std::vector<std::string>& CodeSequence() const override { return code; }
-    std::uint64_t ListsGeneration() const override { return 0; }
-    void ShowProgress() override { progressShown = true; }
-    void HideProgress() override { progressShown = false; }
-    void PassStarted(FilePass& p, const std::string&) override {
-        pass = &p;
-        ++passIndex;
-        pumpsInPass = 0;
-    }
-    void PassEnded() override { pass = nullptr; }
 };
 
 // File descriptors this process holds open now.
