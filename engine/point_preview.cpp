@@ -168,11 +168,11 @@ std::string_view PointPreview::Line(std::size_t point) const {
     return line;
 }
 
-std::string PointPreview::Label(std::size_t point) const {
+std::string PointPreview::Label(std::size_t point, bool withCode) const {
     const std::string_view line = Line(point);
     std::string label;
     if (layout_.numberField >= 0) label = FieldOf(line, layout_.numberField, false);
-    if (layout_.codeField >= 0) {
+    if (withCode && layout_.codeField >= 0) {
         const std::string_view code = FieldOf(line, layout_.codeField, layout_.codeIsLast);
         if (!code.empty()) {
             if (!label.empty()) label += ' ';

@@ -52,7 +52,7 @@ class PointPreview final : public PointObserver {
     // A point's data line without its CR LF.
     std::string_view Line(std::size_t point) const;
     // "P12 Layer0" and the like: the Number and the Code (empty when neither is exported).
-    std::string Label(std::size_t point) const;
+    std::string Label(std::size_t point, bool withCode = true) const;
     // Meaningless while there are no points.
     const PreviewExtent& Extent() const { return extent_; }
     // "1234 points  X 0.000 .. 10.000  Y ...  Z ..." for a status line.

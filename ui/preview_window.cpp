@@ -27,8 +27,10 @@ namespace korvel {
 
 namespace {
 
-// Labels are drawn once no more than this many points are in view.
+// Numbers are drawn once no more than this many points are in view, and the
+// Codes too once there is room for the longer labels.
 constexpr std::int64_t kLabelledInView = 400;
+constexpr std::size_t kCodedInView = 100;
 // How near the mouse a point must be for its tooltip, in pixels.
 constexpr double kPickRadius = 5;
 
@@ -158,7 +160,7 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
         for (std::size_t i : inView) {
             const auto& p = preview_->Points()[i];
             painter.drawText(ToScreen(p.x, p.y) + QPointF(4, -4),
-                             FromPathBytes(preview_->Label(i)));
+                             FromPathBytes(preview_->Label(i, inView.size() <= kCodedInView)));
         }
     }
 }

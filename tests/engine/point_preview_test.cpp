@@ -110,6 +110,7 @@ TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
                                preview));
     ASSERT_EQ(preview.Points().size(), 3u);
     EXPECT_EQ(preview.Label(0), "1 A&B\xE9");
+    EXPECT_EQ(preview.Label(2, false), "3");
     EXPECT_EQ(preview.Summary(), "3 points  X -1.000 .. 4.000  Y 0.000 .. 6.000  Z 0.000 .. 3.000");
 
     const std::string svg = PreviewSvg(preview, "two.dxf");
