@@ -30,6 +30,7 @@ echo "windows: built in $((SECONDS - start)) s"
 # A wine of the build's own, without the .NET and browser parts nothing here
 # uses, kept running between the programs so that each starts at once.
 export WINEPREFIX="$PWD/$build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
 wineserver -p 60
 trap 'wineserver -k || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 || true  # makes the prefix, which prints its own lines
