@@ -2,7 +2,6 @@
 #include "engine/point_preview.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <map>
