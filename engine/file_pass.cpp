@@ -9,6 +9,7 @@
 #include "engine/group_code_aligner.h"
 #include "engine/line_reader.h"
 #include "settings/korvel_error.h"
+#include "settings/path_text.h"
 
 namespace korvel {
 
@@ -160,7 +161,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
 
 void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
                               const std::filesystem::path& dataPath) {
-    StartPass(FileNamePart(dxfPath.string()));
+    StartPass(FileNamePart(PathText(dxfPath)));
     FileSource source;
     if (!source.Open(dxfPath)) {
         report_.emplace_back(kOpenErrorLine);
@@ -190,7 +191,7 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
         try {
             throw;
         } catch (DrawingError& e) {
-            e.SetDrawing(FileNamePart(dxfPath.string()));
+            e.SetDrawing(FileNamePart(PathText(dxfPath)));
             throw;
         }
     }
