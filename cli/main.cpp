@@ -238,8 +238,8 @@ int Run(int argc, char** argv) {
         }
     } else if (!options.quiet) {
         const std::string text = FormatRunReport(report);
-        std::FILE* out = options.toStdout ? stderr : stdout;
-        std::fwrite(text.data(), 1, text.size(), out);
+        std::FILE* stream = options.toStdout ? stderr : stdout;
+        std::fwrite(text.data(), 1, text.size(), stream);
     }
     if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
     if (summary.filesFailed > 0) return kRunError;

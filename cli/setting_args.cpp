@@ -1,6 +1,7 @@
 #include "cli/setting_args.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "cli/options.h"
 #include "engine/number_format.h"
@@ -77,9 +78,9 @@ void ApplySetting(ExportSettings& settings, std::string_view assignment) {
 namespace {
 
 std::vector<std::string> NamesOfMask(std::int32_t mask, const std::vector<std::string>& table,
-                                     int kinds) {
+                                     std::size_t kinds) {
     std::vector<std::string> list;
-    for (int i = 0; i < kinds && i < static_cast<int>(table.size()); ++i)
+    for (std::size_t i = 0; i < kinds && i < table.size(); ++i)
         if (mask & (1 << i)) list.push_back(table[i]);
     return list;
 }
@@ -121,17 +122,18 @@ std::vector<std::string> ResolveList(std::string_view list, const std::vector<st
                                      std::size_t kinds, const char* option, Match match) {
     std::vector<std::string> resolved;
     for (std::string_view item : SplitList(list)) {
-        int found = -1;
-        for (std::size_t i = 0; i < kinds && i < table.size() && found < 0; ++i)
-            if (table[i] == item) found = static_cast<int>(i);
-        for (std::size_t i = 0; i < kinds && i < table.size() && found < 0; ++i)
-            if (match(item, table[i])) found = static_cast<int>(i);
-        if (found < 0)
+        std::optional<std::size_t> found;
+        for (std::size_t i = 0; i < kinds && i < table.size() && !found; ++i)
+            if (table[i] == item) found = i;
+        for (std::size_t i = 0; i < kinds && i < table.size() && !found; ++i)
+            if (match(item, table[i])) found = i;
+        if (!found)
             throw UsageError(std::string("unknown name '") + std::string(item) + "' in " + option +
                              " (names: " + JoinNames(table, kinds) + ")");
-        if (std::find(resolved.begin(), resolved.end(), table[found]) != resolved.end())
-            throw UsageError(std::string("'") + table[found] + "' appears twice in " + option);
-        resolved.push_back(table[found]);
+        const std::string& name = table[*found];
+        if (std::find(resolved.begin(), resolved.end(), name) != resolved.end())
+            throw UsageError(std::string("'") + name + "' appears twice in " + option);
+        resolved.push_back(name);
     }
     return resolved;
 }

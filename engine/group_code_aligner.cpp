@@ -79,7 +79,8 @@ bool GroupCodeAligner::FillInput() {
     if (inEnd_ == in_.size()) in_.resize(in_.size() * 2);
     std::size_t n = inner_.Read(in_.data() + inEnd_, in_.size() - inEnd_);
     if (const void* z = n ? std::memchr(in_.data() + inEnd_, kCtrlZ, n) : nullptr) {
-        n = static_cast<const char*>(z) - (in_.data() + inEnd_);
+        // memchr found the Ctrl-Z within the n bytes just read.
+        n = static_cast<std::size_t>(static_cast<const char*>(z) - (in_.data() + inEnd_));
         inDone_ = true;
     }
     if (n == 0) inDone_ = true;
@@ -93,7 +94,9 @@ bool GroupCodeAligner::AdaptLine() {
         if (!FillInput() && inDone_) break;
     }
     if (lf == nullptr && inPos_ >= inEnd_) return false;
-    std::size_t len = lf ? static_cast<const char*>(lf) - (in_.data() + inPos_) : inEnd_ - inPos_;
+    // memchr found the line end at or after inPos_: the difference is not negative.
+    std::size_t len = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (in_.data() + inPos_))
+                         : inEnd_ - inPos_;
     std::string_view raw(in_.data() + inPos_, len);
     inPos_ += len + (lf ? 1 : 0);
 

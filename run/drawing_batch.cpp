@@ -165,7 +165,7 @@ class DrawingRun {
             if (stop_ || failed_ || next_ >= slots_.size()) return std::nullopt;
             const DrawingSlot& candidate = slots_[next_];
             const bool blocked = std::any_of(
-                slots_.begin(), slots_.begin() + next_, [&](const DrawingSlot& earlier) {
+                slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(next_), [&](const DrawingSlot& earlier) {
                     return earlier.started && !earlier.finished && Overlaps(earlier, candidate);
                 });
             if (!blocked) break;

@@ -3,48 +3,34 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "settings/korvel_error.h"
 #include "settings/whole_file.h"
 
 namespace korvel {
 
-void ExportSettings::Set(ShortStringField f, std::string_view value) {
-    std::size_t n = std::min(value.size(), f.capacity);
-    image[f.offset] = static_cast<std::uint8_t>(n);
-    std::memcpy(image.data() + f.offset + 1, value.data(), n);
-}
+namespace {
 
-void ExportSettings::Set(Int32Field f, std::int32_t value) {
-    auto v = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) image[f.offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
+// The defaults held against their bytes where the compiler makes them: these
+// bytes, and zero everywhere else.
+constexpr bool IsTheDefaultImage(const SettingsImage& image) {
+    constexpr std::pair<std::size_t, std::uint8_t> kNonZero[] = {
+        {0, 1},    {1, ','},  {11, 3},  {12, 't'},  {13, 'x'},  {14, 't'}, {22, 1}, {23, 1},
+        {24, 1},   {25, 1},   {26, 1},  {27, 1},    {36, 31},   {92, 1},   {148, 3}, {204, 3},
+        {260, 3},  {327, 1},  {328, ','}, {340, 2}, {344, 1},   {348, 1}};
+    SettingsImage expected{};
+    for (const auto& [offset, value] : kNonZero) expected[offset] = value;
+    return image == expected;
 }
+static_assert(IsTheDefaultImage(kDefaultSettingsImage));
 
-SettingsImage DefaultSettingsImage() {
-    ExportSettings s;  // all zero
-    s.Set(field::FieldSeparator, ",");
-    s.Set(field::FileExtension, "txt");
-    for (BoolField f : {field::ProcessPoints, field::Process2DPolylines, field::Process3DPolylines,
-                        field::ProcessLines, field::Include2DPolylineExtraPoints,
-                        field::Include3DPolylineExtraPoints})
-        s.Set(f, true);
-    s.Set(field::DataFieldMask, 31);
-    s.Set(field::StartNumber, 1);
-    s.Set(field::XDecimals, 3);
-    s.Set(field::YDecimals, 3);
-    s.Set(field::ZDecimals, 3);
-    s.Set(field::CodeSeparator, ",");
-    s.Set(field::CodeElementMask, 2);
-    s.Set(field::CounterStart, 1);
-    s.Set(field::EntityNumberStart, 1);
-    return s.image;
-}
+}  // namespace
 
 void Configuration::SetDefaultSettings() {
-    settings.image = DefaultSettingsImage();
+    settings.image = kDefaultSettingsImage;
     TakeSnapshot();
 }
 
