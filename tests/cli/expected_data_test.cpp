@@ -99,6 +99,12 @@ std::string DataName(const std::string& drawing, const std::string& extension) {
     return (p.parent_path() / (name.substr(0, name.find('.')) + "." + extension)).string();
 }
 
+// Where drawings share a data file name, each also has a file of its own,
+// named after its whole name.
+std::string OwnDataName(const std::string& drawing, const std::string& extension) {
+    return fs::path(drawing).replace_extension(extension).string();
+}
+
 void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs,
                        const std::string& extension, const std::vector<int>& tickedCounts) {
     const fs::path expected = kExpected / profile;
@@ -110,11 +116,15 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
     // Drawings whose data files share a name left the expected folder the
     // last one's file, as a run over the folder would.
     std::map<std::string, std::string> lastWriter;
-    for (const Expectation& row : rows) lastWriter[DataName(row.drawing, extension)] = row.drawing;
+    std::map<std::string, int> writers;
+    for (const Expectation& row : rows) {
+        lastWriter[DataName(row.drawing, extension)] = row.drawing;
+        ++writers[DataName(row.drawing, extension)];
+    }
 
     const fs::path work = fs::temp_directory_path() /
                           ("korvel-expected-" + profile + "-" + std::to_string(::getpid()));
-    int checked = 0, dataFiles = 0, errors = 0;
+    int checked = 0, dataFiles = 0, ownFiles = 0, errors = 0;
     for (const Expectation& row : rows) {
         SCOPED_TRACE(profile + ": " + row.drawing);
         fs::remove_all(work);
@@ -125,10 +135,16 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
             Cli() + configArgs + " -o out " + Q(Spelt(drawing)), work, work / "captured");
 
         const std::string dataName = DataName(row.drawing, extension);
+        const std::string ownName = OwnDataName(row.drawing, extension);
         const std::string data = ReadFile(work / "out" / fs::path(dataName).filename());
         if (lastWriter[dataName] == row.drawing) {
             EXPECT_TRUE(data == ReadFile(expected / dataName)) << "data file differs";
             ++dataFiles;
+        }
+        if (writers[dataName] > 1) {
+            EXPECT_TRUE(fs::exists(expected / ownName)) << ownName;
+            EXPECT_TRUE(data == ReadFile(expected / ownName)) << "data file differs from " << ownName;
+            ++ownFiles;
         }
 
         if (!row.ok) {
@@ -155,8 +171,10 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
     }
     fs::remove_all(work);
     EXPECT_GT(checked, 0);
-    std::printf("[ corpus   ] %s: %zu drawings, %d data files, %d error texts, %d reports\n",
-                profile.c_str(), rows.size(), dataFiles, errors, checked);
+    std::printf(
+        "[ corpus   ] %s: %zu drawings, %d data files, %d of their own name, %d error texts, "
+        "%d reports\n",
+        profile.c_str(), rows.size(), dataFiles, ownFiles, errors, checked);
 }
 
 TEST(ExpectedCorpusData, DefaultSettings) {
