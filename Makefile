@@ -30,11 +30,10 @@ test: build
 bench: build
 	@bench/run.sh $(BUILD)
 
-# korvel_<version>_amd64.deb in the build folder; dpkg-shlibdeps (dpkg-dev)
-# finds its dependencies.
-package: build
-	@KORVEL_BOOTSTRAP_EXTRA="dpkg-dev file" scripts/bootstrap.sh
-	@cd $(BUILD) && cpack -G DEB
+# build-debian/korvel_<version>_amd64.deb, from a build of its own with
+# Debian's package flags, whose tests pass first; lintian checks it.
+package: bootstrap
+	@scripts/builds.sh debian
 
 clean:
 	rm -rf $(BUILD)

@@ -429,7 +429,7 @@ void TForm1::ConnectCommands() {
     // runs the handlers it needs itself.
     for (auto [box, handler] : entityBoxes)
         connect(box, &QCheckBox::clicked, this,
-                [this, handler] { Guarded([&] { (this->*handler)(); }); });
+                [this, click = handler] { Guarded([&] { (this->*click)(); }); });
 
     connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);

@@ -28,12 +28,12 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 shared=$prefix/share/korvel
 files="bin/korvel-cli share/korvel/korvel.dat share/korvel/korvel2.dat
   share/korvel/help_korvel.html share/korvel/configurations/Default.krv
-  share/man/man1/korvel-cli.1.gz"
+  share/man/man1/korvel-cli.1.gz share/doc/korvel/changelog.gz share/doc/korvel/copyright"
 programs="korvel-cli"
 if [ "$window" = 1 ]; then
   files="$files bin/korvel share/applications/com.example.tessivo.korvel.desktop
     share/metainfo/com.example.tessivo.korvel.metainfo.xml
-    share/icons/hicolor/scalable/apps/korvel.svg"
+    share/icons/hicolor/scalable/apps/korvel.svg share/man/man1/korvel.1.gz"
   programs="korvel korvel-cli"
 fi
 for f in $files; do
