@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <utility>
 
 #include "settings/korvel_error.h"
 
@@ -61,159 +60,100 @@ void AppendNumber(std::string& out, T value) {
 
 }  // namespace
 
-SniffedSource::SniffedSource(ByteSource& inner) : inner_(inner) {
-    char head[kBinaryDxfSentinel.size()];
-    std::size_t got = 0;
-    while (got < sizeof head) {
-        const std::size_t n = inner_.Read(head + got, sizeof head - got);
-        if (n == 0) break;
-        got += n;
-    }
-    head_.assign(head, got);
-}
-
-std::size_t SniffedSource::Read(char* buffer, std::size_t capacity) {
-    if (replayed_ < head_.size()) {
-        const std::size_t n = std::min(capacity, head_.size() - replayed_);
-        std::memcpy(buffer, head_.data() + replayed_, n);
-        replayed_ += n;
-        return n;
-    }
-    return inner_.Read(buffer, capacity);
-}
-
 BinaryDxfReader::BinaryDxfReader(ByteSource& inner)
-    : inner_(inner), in_(std::size_t(1) << 16, '\0'), consumedBefore_(kBinaryDxfSentinel.size()) {}
+    : TranslatingSource(inner, std::size_t(1) << 16, kBinaryDxfSentinel.size(), false) {}
 
-bool BinaryDxfReader::Ensure(std::size_t n) {
-    while (inEnd_ - inPos_ < n) {
-        if (inDone_) return false;
-        if (inPos_ > 0) {
-            std::memmove(in_.data(), in_.data() + inPos_, inEnd_ - inPos_);
-            consumedBefore_ += inPos_;
-            inEnd_ -= inPos_;
-            inPos_ = 0;
-        }
-        if (in_.size() - inEnd_ < n) in_.resize(std::max(in_.size() * 2, n));
-        const std::size_t got = inner_.Read(in_.data() + inEnd_, in_.size() - inEnd_);
-        if (got == 0) inDone_ = true;
-        inEnd_ += got;
-    }
-    return true;
+const char* BinaryDxfReader::Take(std::size_t n, const Group& group) {
+    if (!Ensure(n)) CutOff(group);
+    const char* bytes = Pending().data();
+    Consume(n);
+    return bytes;
 }
 
-void BinaryDxfReader::CutOff(int code, std::uint64_t groupStart) const {
-    throw KorvelError("The binary DXF file ends inside group " + std::to_string(code) + " (byte " +
-                      std::to_string(groupStart) + ")");
+void BinaryDxfReader::CutOff(const Group& group) {
+    group.out.resize(group.lineStart);  // a group cut off is not handed on at all
+    throw KorvelError("The binary DXF file ends inside group " + std::to_string(group.code) +
+                      " (byte " + std::to_string(group.start) + ")");
 }
 
-bool BinaryDxfReader::TranslateGroup() {
-    if (!Ensure(1)) return false;
+int BinaryDxfReader::ReadCode() {
     if (!formKnown_) {
         // A file starts with group 0: written in two bytes, its second is 0,
         // while one byte is followed by the text "SECTION". A one-byte code
         // 255 announces a two-byte code.
-        wideCodes_ = in_[inPos_] != '\xff' && Ensure(2) && in_[inPos_ + 1] == '\0';
+        wideCodes_ = Pending()[0] != '\xff' && Ensure(2) && Pending()[1] == '\0';
         formKnown_ = true;
     }
-    const std::uint64_t groupStart = Offset();
-    int code;
-    if (wideCodes_ || in_[inPos_] == '\xff') {
-        const std::size_t skip = wideCodes_ ? 0 : 1;
-        if (!Ensure(skip + 2))
-            throw KorvelError("The binary DXF file ends inside a group code (byte " +
-                              std::to_string(groupStart) + ")");
-        code = LittleEndian<std::int16_t>(in_.data() + inPos_ + skip);
-        inPos_ += skip + 2;
-    } else {
-        code = static_cast<unsigned char>(in_[inPos_++]);
+    if (!wideCodes_ && Pending()[0] != '\xff') {
+        const int code = static_cast<unsigned char>(Pending()[0]);
+        Consume(1);
+        return code;
     }
+    const std::size_t skip = wideCodes_ ? 0 : 1;
+    if (!Ensure(skip + 2))
+        throw KorvelError("The binary DXF file ends inside a group code (byte " +
+                          std::to_string(Offset()) + ")");
+    const int code = LittleEndian<std::int16_t>(Pending().data() + skip);
+    Consume(skip + 2);
+    return code;
+}
 
-    const std::size_t lineStart = out_.size();
-    if (code >= 0 && code < 100) out_.append(code < 10 ? "  " : " ");
-    AppendNumber(out_, code);
-    out_ += '\n';
-
-    auto fixed = [&](std::size_t n) {
-        if (!Ensure(n)) {
-            out_.resize(lineStart);
-            CutOff(code, groupStart);
-        }
-        const char* p = in_.data() + inPos_;
-        inPos_ += n;
-        return p;
-    };
-    switch (KindOf(code)) {
+void BinaryDxfReader::AppendValue(const Group& group) {
+    std::string& out = group.out;
+    switch (KindOf(group.code)) {
         case ValueKind::Real:
-            AppendNumber(out_, LittleEndian<double>(fixed(8)));
+            AppendNumber(out, LittleEndian<double>(Take(8, group)));
             break;
         case ValueKind::Int16:
-            AppendNumber(out_, LittleEndian<std::int16_t>(fixed(2)));
+            AppendNumber(out, LittleEndian<std::int16_t>(Take(2, group)));
             break;
         case ValueKind::Int32:
-            AppendNumber(out_, LittleEndian<std::int32_t>(fixed(4)));
+            AppendNumber(out, LittleEndian<std::int32_t>(Take(4, group)));
             break;
         case ValueKind::Int64:
-            AppendNumber(out_, LittleEndian<std::int64_t>(fixed(8)));
+            AppendNumber(out, LittleEndian<std::int64_t>(Take(8, group)));
             break;
         case ValueKind::Byte:
-            AppendNumber(out_, static_cast<unsigned char>(*fixed(1)));
+            AppendNumber(out, static_cast<unsigned char>(*Take(1, group)));
             break;
         case ValueKind::Chunk: {
-            const std::size_t length = static_cast<unsigned char>(*fixed(1));
-            const char* bytes = fixed(length);
+            const std::size_t length = static_cast<unsigned char>(*Take(1, group));
+            const char* bytes = Take(length, group);
             static constexpr char kHex[] = "0123456789ABCDEF";
             for (std::size_t i = 0; i < length; ++i) {
                 const auto b = static_cast<unsigned char>(bytes[i]);
-                out_ += kHex[b >> 4];
-                out_ += kHex[b & 15];
+                out += kHex[b >> 4];
+                out += kHex[b & 15];
             }
             break;
         }
         case ValueKind::Text: {
-            std::size_t searched = 0;
-            const void* nul;
-            while ((nul = std::memchr(in_.data() + inPos_ + searched, '\0',
-                                      inEnd_ - inPos_ - searched)) == nullptr) {
-                searched = inEnd_ - inPos_;
-                if (searched > kLongestText)
+            std::size_t length;
+            while ((length = Pending().find('\0')) == std::string_view::npos) {
+                if (Pending().size() > kLongestText)
                     throw KorvelError("The binary DXF file holds a text without end in group " +
-                                      std::to_string(code) + " (byte " +
-                                      std::to_string(groupStart) + ")");
-                if (!Ensure(searched + 1)) {
-                    out_.resize(lineStart);
-                    CutOff(code, groupStart);
-                }
+                                      std::to_string(group.code) + " (byte " +
+                                      std::to_string(group.start) + ")");
+                if (!Ensure(Pending().size() + 1)) CutOff(group);
             }
-            const auto length =
-                static_cast<std::size_t>(static_cast<const char*>(nul) - (in_.data() + inPos_));
-            out_.append(in_.data() + inPos_, length);
-            inPos_ += length + 1;
+            out.append(Pending().substr(0, length));
+            Consume(length + 1);
             break;
         }
     }
-    out_ += '\n';
-    return true;
 }
 
-std::size_t BinaryDxfReader::Read(char* buffer, std::size_t capacity) {
-    if (outPos_ == out_.size()) {
-        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-        out_.clear();
-        outPos_ = 0;
-        try {
-            while (out_.size() < capacity && TranslateGroup()) {
-            }
-        } catch (const KorvelError&) {
-            // The groups before the damage are handed on first.
-            if (out_.empty()) throw;
-            error_ = std::current_exception();
-        }
-    }
-    const std::size_t n = std::min(capacity, out_.size() - outPos_);
-    std::memcpy(buffer, out_.data() + outPos_, n);
-    outPos_ += n;
-    return n;
+bool BinaryDxfReader::TranslateNext(std::string& out) {
+    if (!Ensure(1)) return false;
+    const std::uint64_t groupStart = Offset();
+    const int code = ReadCode();
+    const Group group{out, out.size(), code, groupStart};
+    if (code >= 0 && code < 100) out.append(code < 10 ? "  " : " ");
+    AppendNumber(out, code);
+    out += '\n';
+    AppendValue(group);
+    out += '\n';
+    return true;
 }
 
 }  // namespace korvel

@@ -9,63 +9,39 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
-#include <string_view>
 
-#include "engine/byte_source.h"
+#include "engine/translating_source.h"
 
 namespace korvel {
 
-// The 22 bytes a binary DXF file begins with.
-inline constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
-
-// Hands on the first bytes of a source again after they were looked at, so
-// that the form of a drawing can be told before it is read.
-class SniffedSource final : public ByteSource {
+class BinaryDxfReader final : public TranslatingSource {
   public:
-    explicit SniffedSource(ByteSource& inner);
-    // The first bytes, as many as the sentinel has (fewer for a shorter source).
-    std::string_view Head() const { return head_; }
-    bool IsBinaryDxf() const { return head_ == kBinaryDxfSentinel; }
-
-    std::size_t Read(char* buffer, std::size_t capacity) override;
-    std::uint64_t Size() const override { return inner_.Size(); }
-
-  private:
-    ByteSource& inner_;
-    std::string head_;
-    std::size_t replayed_ = 0;
-};
-
-class BinaryDxfReader final : public ByteSource {
-  public:
-    // `inner` stands just after the sentinel.
+    // `inner` stands just after the sentinel. Reading throws KorvelError for
+    // a file cut off inside a group or a text without end.
     explicit BinaryDxfReader(ByteSource& inner);
 
-    // Throws KorvelError for a file cut off inside a group or a text without end.
-    std::size_t Read(char* buffer, std::size_t capacity) override;
-    std::uint64_t Size() const override { return inner_.Size(); }
-
   private:
-    // Appends the next group's two lines to out_; false at the end of the input.
-    bool TranslateGroup();
-    // Makes `n` bytes available from inPos_ on; false when the input ends first.
-    bool Ensure(std::size_t n);
-    std::uint64_t Offset() const { return consumedBefore_ + inPos_; }
-    [[noreturn]] void CutOff(int code, std::uint64_t groupStart) const;
+    // Appends the next group's two lines; false at the end of the input.
+    bool TranslateNext(std::string& out) override;
+    // The group being turned into text: its code line starts at `lineStart`
+    // of `out`, and the group at byte `start` of the file.
+    struct Group {
+        std::string& out;
+        std::size_t lineStart;
+        int code;
+        std::uint64_t start;
+    };
+    // The group code at the start of the pending input, consumed.
+    int ReadCode();
+    // The group's value from the pending input, as text.
+    void AppendValue(const Group& group);
+    // The next `n` bytes of the group, consumed; a file that ends first cuts it off.
+    const char* Take(std::size_t n, const Group& group);
+    [[noreturn]] static void CutOff(const Group& group);
 
-    ByteSource& inner_;
-    std::string in_;
-    std::size_t inPos_ = 0;
-    std::size_t inEnd_ = 0;
-    std::uint64_t consumedBefore_;  // source bytes before in_[0]
-    bool inDone_ = false;
     bool wideCodes_ = false;  // two-byte group codes (every release after R12)
     bool formKnown_ = false;
-    std::string out_;
-    std::size_t outPos_ = 0;
-    std::exception_ptr error_;  // thrown once the lines before it are taken
 };
 
 }  // namespace korvel

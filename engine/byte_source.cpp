@@ -19,4 +19,25 @@ bool FileSource::Open(const std::filesystem::path& path) {
     return true;
 }
 
+SniffedSource::SniffedSource(ByteSource& inner) : inner_(inner) {
+    char head[kBinaryDxfSentinel.size()];
+    std::size_t got = 0;
+    while (got < sizeof head) {
+        const std::size_t n = inner_.Read(head + got, sizeof head - got);
+        if (n == 0) break;
+        got += n;
+    }
+    head_.assign(head, got);
+}
+
+std::size_t SniffedSource::Read(char* buffer, std::size_t capacity) {
+    if (replayed_ < head_.size()) {
+        const std::size_t n = std::min(capacity, head_.size() - replayed_);
+        std::memcpy(buffer, head_.data() + replayed_, n);
+        replayed_ += n;
+        return n;
+    }
+    return inner_.Read(buffer, capacity);
+}
+
 }  // namespace korvel

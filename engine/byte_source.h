@@ -1,9 +1,11 @@
-// Where the reader gets its bytes: a file, or memory in tests.
+// Where the reader gets its bytes: a file, or memory in tests, and the first
+// bytes of either looked at before the reading starts.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "engine/os_file.h"
@@ -47,6 +49,27 @@ class FileSource final : public ByteSource {
   private:
     OsFile file_;
     std::uint64_t size_ = 0;
+};
+
+// The 22 bytes a binary DXF file begins with.
+inline constexpr std::string_view kBinaryDxfSentinel{"AutoCAD Binary DXF\r\n\x1a\0", 22};
+
+// Hands on the first bytes of a source again after they were looked at, so
+// that the form of a drawing can be told before it is read.
+class SniffedSource final : public ByteSource {
+  public:
+    explicit SniffedSource(ByteSource& inner);
+    // The first bytes, as many as the sentinel has (fewer for a shorter source).
+    std::string_view Head() const { return head_; }
+    bool IsBinaryDxf() const { return head_ == kBinaryDxfSentinel; }
+
+    std::size_t Read(char* buffer, std::size_t capacity) override;
+    std::uint64_t Size() const override { return inner_.Size(); }
+
+  private:
+    ByteSource& inner_;
+    std::string head_;
+    std::size_t replayed_ = 0;
 };
 
 }  // namespace korvel

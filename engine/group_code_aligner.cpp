@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
-#include "engine/line_reader.h"
 
 namespace korvel {
 
@@ -66,71 +64,33 @@ bool IsUnalignedGroupCode(std::string_view line) {
     return aligned != line;
 }
 
-GroupCodeAligner::GroupCodeAligner(ByteSource& inner, std::size_t blockSize)
-    : inner_(inner), in_(std::max<std::size_t>(blockSize, 16), '\0') {}
-
-bool GroupCodeAligner::FillInput() {
-    if (inDone_) return false;
-    if (inPos_ > 0) {
-        std::memmove(in_.data(), in_.data() + inPos_, inEnd_ - inPos_);
-        inEnd_ -= inPos_;
-        inPos_ = 0;
-    }
-    if (inEnd_ == in_.size()) in_.resize(in_.size() * 2);
-    std::size_t n = inner_.Read(in_.data() + inEnd_, in_.size() - inEnd_);
-    if (const void* z = n ? std::memchr(in_.data() + inEnd_, kCtrlZ, n) : nullptr) {
-        // memchr found the Ctrl-Z within the n bytes just read.
-        n = static_cast<std::size_t>(static_cast<const char*>(z) - (in_.data() + inEnd_));
-        inDone_ = true;
-    }
-    if (n == 0) inDone_ = true;
-    inEnd_ += n;
-    return n > 0;
-}
-
-bool GroupCodeAligner::AdaptLine() {
-    const void* lf;
-    while ((lf = std::memchr(in_.data() + inPos_, '\n', inEnd_ - inPos_)) == nullptr) {
-        if (!FillInput() && inDone_) break;
-    }
-    if (lf == nullptr && inPos_ >= inEnd_) return false;
-    // memchr found the line end at or after inPos_: the difference is not negative.
-    std::size_t len = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - (in_.data() + inPos_))
-                         : inEnd_ - inPos_;
-    std::string_view raw(in_.data() + inPos_, len);
-    inPos_ += len + (lf ? 1 : 0);
+bool GroupCodeAligner::TranslateNext(std::string& out) {
+    std::size_t len;
+    while ((len = Pending().find('\n')) == std::string_view::npos)
+        if (!Ensure(Pending().size() + 1)) break;
+    const bool lineEnd = len != std::string_view::npos;
+    if (!lineEnd && Pending().empty()) return false;
+    const std::string_view raw = Pending().substr(0, len);
 
     if (expectCode_) {
         std::optional<int> code = GroupCodeValue(raw);
         groupZeroValue_ = code == 0;
         if (code) {
-            AppendRightAligned(out_, *code);
+            AppendRightAligned(out, *code);
         } else {
-            out_ += raw;
+            out += raw;
         }
     } else if (groupZeroValue_) {
         std::string clean;
         AppendWithoutCr(clean, raw);
-        out_ += TrimBlanks(clean);
+        out += TrimBlanks(clean);
     } else {
-        out_ += raw;
+        out += raw;
     }
-    if (lf) out_ += '\n';
+    if (lineEnd) out += '\n';
+    Consume(raw.size() + (lineEnd ? 1 : 0));
     expectCode_ = !expectCode_;
     return true;
-}
-
-std::size_t GroupCodeAligner::Read(char* buffer, std::size_t capacity) {
-    if (outPos_ == out_.size()) {
-        out_.clear();
-        outPos_ = 0;
-        while (out_.size() < capacity && AdaptLine()) {
-        }
-    }
-    std::size_t n = std::min(capacity, out_.size() - outPos_);
-    std::memcpy(buffer, out_.data() + outPos_, n);
-    outPos_ += n;
-    return n;
 }
 
 }  // namespace korvel

@@ -13,29 +13,19 @@
 #include <string>
 #include <string_view>
 
-#include "engine/byte_source.h"
+#include "engine/translating_source.h"
 
 namespace korvel {
 
-class GroupCodeAligner final : public ByteSource {
+class GroupCodeAligner final : public TranslatingSource {
   public:
-    explicit GroupCodeAligner(ByteSource& inner, std::size_t blockSize = std::size_t(1) << 16);
-
-    std::size_t Read(char* buffer, std::size_t capacity) override;
-    std::uint64_t Size() const override { return inner_.Size(); }
+    explicit GroupCodeAligner(ByteSource& inner, std::size_t blockSize = std::size_t(1) << 16)
+        : TranslatingSource(inner, blockSize, 0, true) {}
 
   private:
-    // Appends the next adapted line to out_; false when the input is done.
-    bool AdaptLine();
-    bool FillInput();
+    // Appends the next adapted line.
+    bool TranslateNext(std::string& out) override;
 
-    ByteSource& inner_;
-    std::string in_;
-    std::size_t inPos_ = 0;
-    std::size_t inEnd_ = 0;
-    bool inDone_ = false;
-    std::string out_;
-    std::size_t outPos_ = 0;
     bool expectCode_ = true;
     bool groupZeroValue_ = false;
 };
