@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/point_preview.h"
+#include "run/drawing_conversion.h"
 #include "ui/preview_window.h"
 
 using namespace korvel;

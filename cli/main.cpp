@@ -13,8 +13,10 @@
 #include "cli/setting_args.h"
 #include "cli/terminal_host.h"
 #include "engine/point_preview.h"
-#include "run/batch_run.h"
-#include "run/drawing_batch.h"
+#include "engine/preview_svg.h"
+#include "run/drawing_conversion.h"
+#include "run/parallel_run.h"
+#include "run/run_report.h"
 #include "settings/export_settings.h"
 #include "settings/korvel_error.h"
 #include "settings/path_text.h"
@@ -88,7 +90,7 @@ std::vector<DrawingJob> CommandLineDrawings(const CliOptions& options, std::stri
 
 // Progress on the terminal, and on standard error a line for each drawing
 // that could not be opened or whose pass ended in an error, in the order given.
-class CommandLineRun final : public DrawingRunObserver {
+class CommandLineRun final : public ParallelRunObserver {
   public:
     CommandLineRun(const CliOptions& options, const std::vector<DrawingJob>& drawings,
                    TerminalProgress& progress)
@@ -145,9 +147,70 @@ void WarnOfForeignConfiguration(const std::string& path) {
     const std::uintmax_t size = std::filesystem::file_size(PathFromText(path), ec);
     if (!ec && size != sizeof(SettingsImage))
         std::fprintf(stderr,
-                     "korvel-cli: warning: %s: not a Korvel configuration of 404 bytes; read as "
+                     "korvel-cli: warning: %s: not a Korvel configuration of %zu bytes; read as "
                      "far as it goes\n",
-                     path.c_str());
+                     path.c_str(), kSettingsImageSize);
+}
+
+// The settings of the run: the defaults or the configuration file, then the
+// --set assignments; and the two lists, from the command line or as the
+// window shows them after loading. A result other than kAllConverted ends
+// the run with that status.
+struct RunSettings {
+    Configuration config;
+    std::vector<std::string> fields, code;
+};
+
+int LoadRunSettings(const CliOptions& options, const NameTables& names, RunSettings& run) {
+    run.config.SetDefaultSettings();
+    if (!options.configPath.empty()) {
+        WarnOfForeignConfiguration(options.configPath);
+        try {
+            run.config.LoadConfigurationFile(PathFromText(options.configPath));
+        } catch (const KorvelError& e) {
+            return Failure(e.what());
+        }
+    }
+    ExportSettings& settings = run.config.settings;
+    try {
+        for (const std::string& assignment : options.sets) ApplySetting(settings, assignment);
+        run.fields = options.haveFields ? ResolveFieldList(options.fields, names)
+                                        : DefaultFieldList(settings, names);
+        run.code = options.haveCode ? ResolveCodeList(options.code, names)
+                                    : DefaultCodeList(settings, names);
+    } catch (const UsageError& e) {
+        return Usage(e.what());
+    }
+    // The window's own check before a run.
+    if (run.fields.empty()) return Usage("Please select data to export");
+    return kAllConverted;
+}
+
+int MakeOutputFolder(const CliOptions& options) {
+    if (options.outputDir.empty()) return kAllConverted;
+    std::error_code ec;
+    std::filesystem::create_directories(PathFromText(options.outputDir), ec);
+    if (ec)
+        return Failure("Cannot create folder \"" + options.outputDir + "\". " +
+                       SystemErrorText(ec.value()));
+    return kAllConverted;
+}
+
+// The report to its file, or to the terminal unless quiet.
+int PutReport(const CliOptions& options, const RunReport& report) {
+    if (!options.reportPath.empty()) {
+        try {
+            WriteRunReport(report, PathFromText(options.reportPath));
+        } catch (const KorvelError& e) {
+            return Failure(e.what());
+        }
+    } else if (!options.quiet) {
+        const std::string text = FormatRunReport(report);
+        std::FILE* stream = options.toStdout ? stderr : stdout;
+        std::fwrite(text.data(), 1, text.size(), stream);
+    }
+    if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
+    return kAllConverted;
 }
 
 int Run(int argc, char** argv) {
@@ -169,83 +232,44 @@ int Run(int argc, char** argv) {
 
     const NameTables names =
         LoadNameTables(FindProgramLayout(ProgramFolder(argc > 0 ? argv[0] : nullptr)).dataFolder);
-    Configuration config;
-    config.SetDefaultSettings();
-    if (!options.configPath.empty()) {
-        WarnOfForeignConfiguration(options.configPath);
-        try {
-            config.LoadConfigurationFile(PathFromText(options.configPath));
-        } catch (const KorvelError& e) {
-            return Failure(e.what());
-        }
-    }
-    ExportSettings& settings = config.settings;
-
-    std::vector<std::string> fields, code;
-    try {
-        for (const std::string& assignment : options.sets) ApplySetting(settings, assignment);
-        fields = options.haveFields ? ResolveFieldList(options.fields, names)
-                                    : DefaultFieldList(settings, names);
-        code = options.haveCode ? ResolveCodeList(options.code, names)
-                                : DefaultCodeList(settings, names);
-    } catch (const UsageError& e) {
-        return Usage(e.what());
-    }
-    // The window's own check before a run.
-    if (fields.empty()) return Usage("Please select data to export");
-
-    if (!options.outputDir.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(PathFromText(options.outputDir), ec);
-        if (ec)
-            return Failure("Cannot create folder \"" + options.outputDir + "\". " +
-                           SystemErrorText(ec.value()));
-    }
+    RunSettings run;
+    if (const int status = LoadRunSettings(options, names, run); status != kAllConverted)
+        return status;
+    if (const int status = MakeOutputFolder(options); status != kAllConverted) return status;
+    const ExportSettings& settings = run.config.settings;
 
     std::vector<DrawingJob> jobs = CommandLineDrawings(options, settings.Get(field::FileExtension));
     StandardInput input;
-    FileSink out;
+    FileSink standardOutput;
     if (options.toStdout) {
-        out.Attach(1);
-        jobs[0].sink = &out;
+        standardOutput.Attach(1);
+        jobs[0].sink = &standardOutput;
         if (options.files[0] == "-") jobs[0].source = &input;
     }
-    DrawingRunOptions runOptions;
+    ParallelRunOptions runOptions;
     runOptions.jobs = options.jobs;
     runOptions.keepGoing = options.keepGoing;
     runOptions.passOptions.alignGroupCodes = options.alignCodes;
     runOptions.passOptions.missingZAsZero = options.missingZ;
 
     if (options.noData)
-        return WritePreview(options, jobs[0].dxfPath, settings, names, fields, code,
+        return WritePreview(options, jobs[0].dxfPath, settings, names, run.fields, run.code,
                             runOptions.passOptions);
 
     TerminalProgress progress((!options.quiet && IsTerminal(stderr)) ? stderr : nullptr,
                               jobs.size());
     CommandLineRun observer(options, jobs, progress);
     RunReport report;
-    const BatchRunSummary summary = ConvertDrawings(jobs, settings, names, fields, code, runOptions,
-                                                    observer, report, CurrentLocalTime());
+    const RunSummary summary = ConvertDrawings(jobs, settings, names, run.fields, run.code,
+                                               runOptions, observer, report, CurrentLocalTime());
     progress.Clear();
     // Without --keep-going an error ends the run: no report, as in the window.
     if (summary.filesFailed > 0 && !options.keepGoing) return kRunError;
-
-    if (!options.reportPath.empty()) {
-        try {
-            WriteRunReport(report, PathFromText(options.reportPath));
-        } catch (const KorvelError& e) {
-            return Failure(e.what());
-        }
-    } else if (!options.quiet) {
-        const std::string text = FormatRunReport(report);
-        std::FILE* stream = options.toStdout ? stderr : stdout;
-        std::fwrite(text.data(), 1, text.size(), stream);
-    }
-    if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
+    if (const int status = PutReport(options, report); status != kAllConverted) return status;
     if (summary.filesFailed > 0) return kRunError;
     if (summary.filesNotOpened > 0) return kSomeNotOpened;
     if (!options.previewPath.empty())
-        return WritePreview(options, jobs[0].dxfPath, settings, names, fields, code,
+        return WritePreview(options, jobs[0].dxfPath, settings, names, run.fields, run.code,
                             runOptions.passOptions);
     return kAllConverted;
 }

@@ -5,7 +5,8 @@
 namespace korvel {
 
 void DxfCursor::Probe(std::string_view line) {
-    if ((--probeLines_ & 1) != 0 && IsUnalignedGroupCode(line)) unaligned_ = true;
+    --probeLines_;
+    if (probed_++ % 2 == 0 && IsUnalignedGroupCode(line)) unaligned_ = true;
 }
 
 }  // namespace korvel

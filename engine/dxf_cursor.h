@@ -24,7 +24,10 @@ class DxfCursor {
 
     // Looks at the group code lines among the next `lines` lines: codes
     // written another way than right-aligned are worth a warning.
-    void ProbeAlignment(int lines) { probeLines_ = lines; }
+    void ProbeAlignment(int lines) {
+        probeLines_ = lines;
+        probed_ = 0;
+    }
     bool CodesUnaligned() const { return unaligned_; }
 
     // Reads the next line as the current one. At the end of the file the line
@@ -60,13 +63,14 @@ class DxfCursor {
 
   private:
     // Lines after "ENTITIES" pair up as code and value, so every other one of
-    // them is a group code.
+    // them, from the first on, is a group code.
     void Probe(std::string_view line);
 
     LineReader& reader_;
     std::string_view line_;
     LineKind kind_ = LineKind::Other;
-    int probeLines_ = 0;
+    int probeLines_ = 0;  // lines still to look at
+    int probed_ = 0;      // lines looked at
     bool unaligned_ = false;
 };
 

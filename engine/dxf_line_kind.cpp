@@ -1,6 +1,7 @@
 #include "engine/dxf_line_kind.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace korvel {
 
@@ -56,6 +57,17 @@ bool Is(std::string_view s, const char (&name)[N]) {
 }
 
 }  // namespace
+
+std::string_view EntityName(LineKind kind) {
+    static constexpr std::string_view kNames[] = {"POLYLINE", "LWPOLYLINE", "POINT", "CIRCLE",
+                                                  "ARC",      "ELLIPSE",    "LINE",  "SPLINE",
+                                                  "INSERT",   "TEXT",       "MTEXT"};
+    static_assert(std::size(kNames) ==
+                  static_cast<std::size_t>(LineKind::MText) -
+                      static_cast<std::size_t>(LineKind::Polyline) + 1);
+    if (!IsEntityName(kind)) return {};
+    return kNames[static_cast<std::size_t>(kind) - static_cast<std::size_t>(LineKind::Polyline)];
+}
 
 // Dispatched on the length first.
 LineKind ClassifyLine(std::string_view s) {

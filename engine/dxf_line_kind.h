@@ -53,6 +53,10 @@ constexpr bool IsEntityName(LineKind kind) {
     return kind >= LineKind::Polyline && kind <= LineKind::MText;
 }
 
+// The name line of an entity kind, as the drawing writes it ("INSERT"); empty
+// for the other kinds.
+std::string_view EntityName(LineKind kind);
+
 // Whole-line, case-sensitive comparisons with the fixed texts: the line is
 // taken as it stands, blanks and all.
 LineKind ClassifyLine(std::string_view line);

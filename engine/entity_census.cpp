@@ -1,16 +1,15 @@
 #include "engine/entity_census.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace korvel {
 
 namespace {
 
-constexpr std::array<std::string_view, 11> kKnownNames = {
-    "POLYLINE", "LWPOLYLINE", "POINT",  "CIRCLE", "ARC",  "ELLIPSE",
-    "LINE",     "SPLINE",     "INSERT", "TEXT",   "MTEXT"};
-static_assert(static_cast<int>(LineKind::MText) - static_cast<int>(LineKind::Polyline) + 1 ==
-              kKnownNames.size());
+constexpr std::size_t KnownIndex(LineKind kind) {
+    return static_cast<std::size_t>(kind) - static_cast<std::size_t>(LineKind::Polyline);
+}
 
 // "12 3DFACE, 4 HATCH entities", most frequent first.
 std::string ListTally(std::vector<std::pair<std::string, std::int64_t>> tally) {
@@ -28,21 +27,10 @@ std::string ListTally(std::vector<std::pair<std::string, std::int64_t>> tally) {
 
 // Whether some type is ticked, and none of the ticked types gave an entity.
 bool TickedTypesAllAbsent(const ExportSettings& s, const RunCounters& c) {
-    const std::pair<BoolField, std::int32_t> ticked[] = {{field::ProcessPoints, c.Points},
-                                                         {field::ProcessCircles, c.Circles},
-                                                         {field::ProcessArcs, c.Arcs},
-                                                         {field::ProcessEllipses, c.Ellipses},
-                                                         {field::ProcessBlocks, c.Blocks},
-                                                         {field::ProcessLines, c.Lines},
-                                                         {field::Process2DPolylines, c.Polylines2D},
-                                                         {field::Process3DPolylines, c.Polylines3D},
-                                                         {field::ProcessSplines, c.Splines},
-                                                         {field::ProcessText, c.SingleTexts},
-                                                         {field::ProcessMText, c.MultilineTexts}};
     bool anyTicked = false;
-    for (const auto& [flag, count] : ticked) {
-        if (!s.Get(flag)) continue;
-        if (count != 0) return false;
+    for (const EntityTypeInfo& type : kEntityTypes) {
+        if (!s.Get(type.flag)) continue;
+        if (c[type.type] != 0) return false;
         anyTicked = true;
     }
     return anyTicked;
@@ -53,7 +41,7 @@ bool TickedTypesAllAbsent(const ExportSettings& s, const RunCounters& c) {
 void EntityCensus::Count(LineKind kind, std::string_view name) {
     if (ended_) return;
     if (IsEntityName(kind)) {
-        ++known_[static_cast<std::size_t>(kind) - static_cast<std::size_t>(LineKind::Polyline)];
+        ++known_[KnownIndex(kind)];
         return;
     }
     // Group codes, section names and the parts of a POLYLINE or INSERT are no entities.
@@ -76,20 +64,17 @@ bool EntityCensus::Empty() const {
 }
 
 EntityCensus::Tally EntityCensus::Unticked(const ExportSettings& s) const {
-    const bool ticked[] = {s.Get(field::Process2DPolylines) || s.Get(field::Process3DPolylines),
-                           s.Get(field::Process2DPolylines),
-                           s.Get(field::ProcessPoints),
-                           s.Get(field::ProcessCircles),
-                           s.Get(field::ProcessArcs),
-                           s.Get(field::ProcessEllipses),
-                           s.Get(field::ProcessLines),
-                           s.Get(field::ProcessSplines),
-                           s.Get(field::ProcessBlocks),
-                           s.Get(field::ProcessText),
-                           s.Get(field::ProcessMText)};
+    // An entity is ticked when a type it can give is (a POLYLINE: 2D or 3D).
+    std::array<bool, std::tuple_size_v<decltype(known_)>> ticked{};
+    for (const EntityTypeInfo& type : kEntityTypes)
+        for (LineKind kind : type.drawingKinds)
+            if (kind != LineKind::Other && s.Get(type.flag)) ticked[KnownIndex(kind)] = true;
     Tally tally;
     for (std::size_t i = 0; i < known_.size(); ++i)
-        if (known_[i] > 0 && !ticked[i]) tally.emplace_back(kKnownNames[i], known_[i]);
+        if (known_[i] > 0 && !ticked[i])
+            tally.emplace_back(EntityName(static_cast<LineKind>(
+                                   i + static_cast<std::size_t>(LineKind::Polyline))),
+                               known_[i]);
     return tally;
 }
 
@@ -99,11 +84,8 @@ std::string EntityCensus::NoTickedTypeWarning(const ExportSettings& settings,
     if (Empty()) return std::string(kNoEntityWarning);
     const Tally convertible = Unticked(settings);
     if (convertible.empty() && others_.empty()) return {};
-    std::string text = "*** Warning, no entity of a ticked type: the drawing holds ";
-    if (!convertible.empty()) text += ListTally(convertible) + ", whose types are not ticked";
-    if (!convertible.empty() && !others_.empty()) text += ", and ";
-    if (!others_.empty()) text += ListTally(others_) + ", which Korvel does not convert";
-    return text + " ***";
+    return korvel::NoTickedTypeWarning(convertible.empty() ? "" : ListTally(convertible),
+                                       others_.empty() ? "" : ListTally(others_));
 }
 
 }  // namespace korvel

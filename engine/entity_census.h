@@ -10,13 +10,11 @@
 #include <vector>
 
 #include "engine/dxf_line_kind.h"
-#include "engine/entity_rules.h"
+#include "engine/entity_types.h"
+#include "engine/report_lines.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
-
-inline constexpr std::string_view kNoEntityWarning =
-    "*** Warning, the ENTITIES section holds no entity: the data file is empty ***";
 
 // Counted from the names that follow a "  0" line in the main loop.
 class EntityCensus {

@@ -34,6 +34,8 @@ struct Take {
 }  // namespace
 
 struct EntityReader::Rules {
+    LineKind name;             // the entity's name line
+    EntityType counted;        // the type it is ticked and counted as
     std::string_view type;     // the entity type written in the Code
     std::string_view zStart;   // Z before any group sets it
     bool emitAtClose = false;  // one point when the closing "  0" is read
@@ -44,9 +46,10 @@ namespace {
 
 using Rules = EntityReader::Rules;
 
-constexpr Rules MakeRules(std::string_view type, std::initializer_list<Take> takes,
-                          bool emitAtClose = false, std::string_view zStart = {}) {
-    Rules rules{type, zStart, emitAtClose, {}};
+constexpr Rules MakeRules(LineKind name, EntityType counted, std::string_view type,
+                          std::initializer_list<Take> takes, bool emitAtClose = false,
+                          std::string_view zStart = {}) {
+    Rules rules{name, counted, type, zStart, emitAtClose, {}};
     // Handle and layer are those of the entity itself, for every kind.
     rules.groups[Index(LineKind::G5)] = {Slot::Handle};
     rules.groups[Index(LineKind::G8)] = {Slot::Layer};
@@ -71,20 +74,21 @@ constexpr Take kX{LineKind::G10, Slot::X}, kY{LineKind::G20, Slot::Y},
     kZPoint{LineKind::G30, Slot::Z, Emission::Always};
 
 // POINT, CIRCLE, ARC, ELLIPSE and INSERT: a point on each Z.
-constexpr Rules kPoint = MakeRules("POINT", {kX, kY, kZPoint});
-constexpr Rules kCircle = MakeRules("CIRCLE", {kX, kY, kZPoint});
-constexpr Rules kArc = MakeRules("ARC", {kX, kY, kZPoint});
-constexpr Rules kEllipse = MakeRules("ELLIPSE", {kX, kY, kZPoint});
-constexpr Rules kInsert = MakeRules("BLOCK", {{LineKind::G2, Slot::BlockName}, kX, kY, kZPoint});
+constexpr Rules kPoint = MakeRules(LineKind::Point, EntityType::Point, "POINT", {kX, kY, kZPoint});
+constexpr Rules kCircle = MakeRules(LineKind::Circle, EntityType::Circle, "CIRCLE", {kX, kY, kZPoint});
+constexpr Rules kArc = MakeRules(LineKind::Arc, EntityType::Arc, "ARC", {kX, kY, kZPoint});
+constexpr Rules kEllipse = MakeRules(LineKind::Ellipse, EntityType::Ellipse, "ELLIPSE", {kX, kY, kZPoint});
+constexpr Rules kInsert = MakeRules(LineKind::Insert, EntityType::Block, "BLOCK",
+                                   {{LineKind::G2, Slot::BlockName}, kX, kY, kZPoint});
 // LINE: start and end point. SPLINE: control points, and fit points on
 // request; both kinds share one set of coordinates.
-constexpr Rules kLine = MakeRules("LINE", {kX,
+constexpr Rules kLine = MakeRules(LineKind::Line, EntityType::Line, "LINE", {kX,
                                            kY,
                                            kZPoint,
                                            {LineKind::G11, Slot::X},
                                            {LineKind::G21, Slot::Y},
                                            {LineKind::G31, Slot::Z, Emission::Always}});
-constexpr Rules kSpline = MakeRules("SPLINE", {kX,
+constexpr Rules kSpline = MakeRules(LineKind::Spline, EntityType::Spline, "SPLINE", {kX,
                                                kY,
                                                kZPoint,
                                                {LineKind::G11, Slot::X},
@@ -92,18 +96,38 @@ constexpr Rules kSpline = MakeRules("SPLINE", {kX,
                                                {LineKind::G31, Slot::Z, Emission::FitPoint}});
 // TEXT and MTEXT: one point, written when the entity's closing line is read.
 constexpr Rules kText =
-    MakeRules("TEXT", {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
+    MakeRules(LineKind::Text, EntityType::Text, "TEXT",
+              {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
 constexpr Rules kMText =
-    MakeRules("MTEXT", {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
+    MakeRules(LineKind::MText, EntityType::MText, "MTEXT",
+              {{LineKind::G1, Slot::Text}, kX, kY, {LineKind::G30, Slot::Z}}, true);
 // LWPOLYLINE: a point on each vertex (each Y). Z is the elevation (group 38),
 // "0" when the polyline has none; group 43 is a width, not a height.
 constexpr Rules kLwPolyline = MakeRules(
-    "LWPOLYLINE", {{LineKind::G38, Slot::Z}, kX, {LineKind::G20, Slot::Y, Emission::Always}}, false,
-    "0");
+    LineKind::LwPolyline, EntityType::Polyline2D, "LWPOLYLINE",
+    {{LineKind::G38, Slot::Z}, kX, {LineKind::G20, Slot::Y, Emission::Always}}, false, "0");
+
+// Every entity read by a table, by its name line. POLYLINE has no table: its
+// header decides whether it is a 2D or a 3D polyline.
+constexpr const Rules* kRuleTables[] = {&kPoint, &kCircle, &kArc,    &kEllipse, &kInsert,
+                                        &kLine,  &kSpline, &kText,   &kMText,   &kLwPolyline};
+
+const Rules* RulesOf(LineKind name) {
+    for (const Rules* rules : kRuleTables)
+        if (rules->name == name) return rules;
+    return nullptr;
+}
 
 static_assert(TakenGroups(kPoint) == 5 && TakenGroups(kInsert) == 6 && TakenGroups(kLine) == 8 &&
               TakenGroups(kSpline) == 8 && TakenGroups(kText) == 6 &&
               TakenGroups(kLwPolyline) == 5);
+
+// An include option counts as set at the byte value 1 only, where a process
+// flag counts at any value but 0: a configuration file may hold other bytes,
+// and the two kinds of flag have always read them so.
+bool IncludeOptionSet(const ExportSettings& settings, BoolField option) {
+    return settings.Raw(option) == 1;
+}
 
 bool Writes(Emission emission, bool fitPoints) {
     return emission == Emission::Always || (emission == Emission::FitPoint && fitPoints);
@@ -111,79 +135,16 @@ bool Writes(Emission emission, bool fitPoints) {
 
 }  // namespace
 
-void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
-                        std::uint64_t currentLine) {
-    std::string_view record;
-    try {
-        record = composer_.ComposeRecord(values, numbers_);
-    } catch (const KorvelError& e) {
-        // The line that holds the value the error is about.
-        Slot slot = Slot::None;
-        switch (composer_.FailedField()) {
-            case DataFieldKind::X:
-                slot = Slot::X;
-                break;
-            case DataFieldKind::Y:
-                slot = Slot::Y;
-                break;
-            case DataFieldKind::Z:
-                slot = Slot::Z;
-                break;
-            default:
-                break;
-        }
-        std::uint64_t line = lines[static_cast<std::size_t>(slot)];
-        if (line == 0) line = currentLine;
-        // A forced Z stands on no line of the drawing.
-        if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
-        throw DrawingError(e.what(), line);
-    }
-    if (sink_ != nullptr) sink_->Write(record);
-    if (observer_ != nullptr) observer_->Point(values, record);
-}
-
 void EntityReader::ExtractIfTicked(LineKind name) {
-    switch (name) {
-        case LineKind::Polyline:
-            ExtractPolyline();
-            break;
-        case LineKind::LwPolyline:
-            if (settings_.Get(field::Process2DPolylines))
-                Extract(kLwPolyline, counters_.Polylines2D);
-            break;
-        case LineKind::Point:
-            if (settings_.Get(field::ProcessPoints)) Extract(kPoint, counters_.Points);
-            break;
-        case LineKind::Circle:
-            if (settings_.Get(field::ProcessCircles)) Extract(kCircle, counters_.Circles);
-            break;
-        case LineKind::Arc:
-            if (settings_.Get(field::ProcessArcs)) Extract(kArc, counters_.Arcs);
-            break;
-        case LineKind::Ellipse:
-            if (settings_.Get(field::ProcessEllipses)) Extract(kEllipse, counters_.Ellipses);
-            break;
-        case LineKind::Line:
-            if (settings_.Get(field::ProcessLines)) Extract(kLine, counters_.Lines);
-            break;
-        case LineKind::Spline:
-            if (settings_.Get(field::ProcessSplines)) Extract(kSpline, counters_.Splines);
-            break;
-        case LineKind::Insert:
-            if (settings_.Get(field::ProcessBlocks)) Extract(kInsert, counters_.Blocks);
-            break;
-        case LineKind::Text:
-            if (settings_.Get(field::ProcessText)) Extract(kText, counters_.SingleTexts);
-            break;
-        case LineKind::MText:
-            if (settings_.Get(field::ProcessMText)) Extract(kMText, counters_.MultilineTexts);
-            break;
-        default:
-            break;
+    if (name == LineKind::Polyline) {
+        ExtractPolyline();
+    } else if (const Rules* rules = RulesOf(name);
+               rules != nullptr && Ticked(settings_, rules->counted)) {
+        Extract(*rules);
     }
 }
 
-void EntityReader::StartEntity(std::string_view type) {
+void EntityReader::StartEntity(std::string_view name, EntityType type) {
     values_.X.Clear();
     values_.Y.Clear();
     values_.Z.Clear();
@@ -191,7 +152,8 @@ void EntityReader::StartEntity(std::string_view type) {
     values_.Layer.Clear();
     values_.BlockName.Clear();
     values_.Text.Clear();
-    values_.EntityType.Assign(type);
+    values_.EntityType.Assign(name);
+    values_.type = type;
     valueLines_.fill(0);
     entityMissesZ_ = false;
     zPending_ = {};
@@ -229,10 +191,10 @@ void EntityReader::Emit() {
 
 // Every entity but POLYLINE: its groups are read into their texts until the
 // closing "  0"; points are written as the entity's rules say.
-void EntityReader::Extract(const Rules& rules, std::int32_t& counter) {
-    StartEntity(rules.type);
+void EntityReader::Extract(const Rules& rules) {
+    StartEntity(rules.type, rules.counted);
     if (!rules.zStart.empty()) values_.Z.Assign(rules.zStart);
-    const bool fitPoints = settings_.Raw(field::IncludeSplineFitPoints) == 1;
+    const bool fitPoints = IncludeOptionSet(settings_, field::IncludeSplineFitPoints);
     while (NextGroup()) {
         const GroupRule& rule = rules.groups[Index(cursor_.Kind())];
         if (rule.slot == Slot::Z) ZArrived(cursor_.Kind());
@@ -247,7 +209,7 @@ void EntityReader::Extract(const Rules& rules, std::int32_t& counter) {
         }
     }
     EndEntity();
-    counter = Incremented(counter);
+    counters_[rules.counted] = Incremented(counters_[rules.counted]);
 }
 
 // Takes the groups every entity shares: handle and layer.
@@ -275,7 +237,7 @@ std::int32_t EntityReader::Flags(const ValueText& text, std::uint64_t line) {
 // The header decides whether the polyline is read at all; its points carry
 // the header's handle and layer.
 void EntityReader::ExtractPolyline() {
-    StartEntity("POLYLINE");
+    StartEntity("POLYLINE", EntityType::Polyline2D);
     headerFlags_.Assign("0");
     std::uint64_t headerFlagsLine = 0;
     while (NextGroup()) {
@@ -287,16 +249,12 @@ void EntityReader::ExtractPolyline() {
     }
     if (cursor_.Kind() != LineKind::Vertex) return;  // cut off before its first vertex
 
-    bool include;
-    if ((Flags(headerFlags_, headerFlagsLine) & 8) != 0) {
-        if (!settings_.Get(field::Process3DPolylines)) return;
-        include = settings_.Raw(field::Include3DPolylineExtraPoints) == 1;
-        counters_.Polylines3D = Incremented(counters_.Polylines3D);
-    } else {
-        if (!settings_.Get(field::Process2DPolylines)) return;
-        include = settings_.Raw(field::Include2DPolylineExtraPoints) == 1;
-        counters_.Polylines2D = Incremented(counters_.Polylines2D);
-    }
+    const bool is3D = (Flags(headerFlags_, headerFlagsLine) & 8) != 0;
+    values_.type = is3D ? EntityType::Polyline3D : EntityType::Polyline2D;
+    if (!Ticked(settings_, values_.type)) return;
+    const bool include = IncludeOptionSet(settings_, is3D ? field::Include3DPolylineExtraPoints
+                                                          : field::Include2DPolylineExtraPoints);
+    counters_[values_.type] = Incremented(counters_[values_.type]);
 
     // Coordinates and vertex flags carry over from one vertex to the next.
     vertexFlags_.Assign("0");

@@ -1,6 +1,6 @@
-// The extractors: for each entity type, which of its groups go into which
-// text and when a point is written, and the reader that applies those rules
-// to one entity at a time.
+// The extractors: for each entity the pass reads, which of its groups go into
+// which text and when a point is written, and the reader that applies those
+// rules to one entity at a time.
 #pragma once
 
 #include <array>
@@ -10,68 +10,12 @@
 
 #include "engine/dxf_cursor.h"
 #include "engine/dxf_line_kind.h"
-#include "engine/file_sink.h"
-#include "engine/record_composer.h"
+#include "engine/entity_types.h"
+#include "engine/entity_values.h"
+#include "engine/point_writer.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
-
-struct RunCounters {
-    std::int32_t Points = 0;
-    std::int32_t Circles = 0;
-    std::int32_t Arcs = 0;
-    std::int32_t Ellipses = 0;
-    std::int32_t Blocks = 0;
-    std::int32_t Lines = 0;
-    std::int32_t Polylines2D = 0;
-    std::int32_t Polylines3D = 0;
-    std::int32_t Splines = 0;
-    std::int32_t SingleTexts = 0;
-    std::int32_t MultilineTexts = 0;
-
-    friend bool operator==(const RunCounters&, const RunCounters&) = default;
-};
-
-// Which text of an entity a group's value goes to. A group an extractor does
-// not take has no slot: it is consumed alone.
-enum class Slot : std::uint8_t { None, X, Y, Z, Handle, Layer, BlockName, Text, Count };
-
-// The line each text of an entity was read from (0: not read).
-using ValueLines = std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)>;
-
-// Takes every point of a pass with its data line (CR LF included), in place
-// of or beside the data file: a preview, for one.
-class PointObserver {
-  public:
-    virtual ~PointObserver() = default;
-    virtual void Point(const EntityValues& values, std::string_view line) = 0;
-};
-
-// Where the points of the entities go: each is laid out as a data line and
-// written to the data file, when there is one, and shown to the observer,
-// when there is one.
-class PointWriter {
-  public:
-    PointWriter(RecordComposer& composer, FileSink* sink, PointObserver* observer,
-                RunningNumbers& numbers, const ExportSettings& settings)
-        : composer_(composer),
-          sink_(sink),
-          observer_(observer),
-          numbers_(numbers),
-          settings_(settings) {}
-
-    // A conversion error becomes a DrawingError naming the line that holds
-    // the value, or `currentLine` for a value that was never read.
-    void Write(const EntityValues& values, const ValueLines& lines, std::uint64_t currentLine);
-    RunningNumbers& Numbers() { return numbers_; }
-
-  private:
-    RecordComposer& composer_;
-    FileSink* sink_;
-    PointObserver* observer_;
-    RunningNumbers& numbers_;
-    const ExportSettings& settings_;
-};
 
 // Reads the entities whose names the main loop meets, by their rules.
 class EntityReader {
@@ -97,10 +41,10 @@ class EntityReader {
     struct Rules;
 
   private:
-    void Extract(const Rules& rules, std::int32_t& counter);
+    void Extract(const Rules& rules);
     void ExtractPolyline();
 
-    void StartEntity(std::string_view type);
+    void StartEntity(std::string_view name, EntityType type);
     void EndEntity();
     bool NextGroup();
     void ReadValue(Slot slot);

@@ -63,13 +63,6 @@ class BlockProgress {
 
 }  // namespace
 
-std::string MissingZWarning(std::int64_t entities) {
-    return "*** Warning, " + std::to_string(entities) +
-           (entities == 1 ? " entity lacks" : " entities lack") +
-           " the Z coordinate of a point and gave no point or an empty Z for it: switch on "
-           "\"Take a missing Z coordinate as 0\" (korvel-cli: --missing-z) to read them ***";
-}
-
 std::string_view FileNamePart(std::string_view path) {
 #ifdef _WIN32
     std::size_t cut = path.find_last_of("\\:/");
@@ -159,15 +152,28 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     }
 }
 
+bool FilePass::OpenDrawing(const std::filesystem::path& dxfPath, FileSource& source) {
+    StartPass(FileNamePart(PathText(dxfPath)));
+    if (source.Open(dxfPath)) return true;
+    report_.emplace_back(kOpenErrorLine);
+    openFailed_ = true;
+    return false;
+}
+
+void FilePass::RunNamed(ByteSource& source, FileSink* sink, PointObserver* observer,
+                        std::string_view caption) {
+    try {
+        Run(source, sink, observer);
+    } catch (DrawingError& e) {
+        e.SetDrawing(caption);
+        throw;
+    }
+}
+
 void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
                               const std::filesystem::path& dataPath) {
-    StartPass(FileNamePart(PathText(dxfPath)));
     FileSource source;
-    if (!source.Open(dxfPath)) {
-        report_.emplace_back(kOpenErrorLine);
-        openFailed_ = true;
-        return;
-    }
+    if (!OpenDrawing(dxfPath, source)) return;
     // Never write a data file over the drawing being read, nor over any other
     // drawing: the destination may well be the source folder. A link is
     // judged by the file it leads to.
@@ -180,7 +186,7 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
     FileSink sink;
     sink.Create(dataPath);
     try {
-        Run(source, &sink, nullptr);
+        RunNamed(source, &sink, nullptr, FileNamePart(PathText(dxfPath)));
     } catch (...) {
         // The lines before the failing one belong in the file; the first
         // error is the one to report.
@@ -188,36 +194,34 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
             sink.Close();
         } catch (...) {
         }
-        try {
-            throw;
-        } catch (DrawingError& e) {
-            e.SetDrawing(FileNamePart(PathText(dxfPath)));
-            throw;
-        }
+        throw;
     }
     sink.Close();
 }
 
+void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath, FileSink& sink) {
+    FileSource source;
+    if (!OpenDrawing(dxfPath, source)) return;
+    RunNamed(source, &sink, nullptr, FileNamePart(PathText(dxfPath)));
+    sink.Flush();
+}
+
+void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath, PointObserver& observer) {
+    FileSource source;
+    if (!OpenDrawing(dxfPath, source)) return;
+    RunNamed(source, nullptr, &observer, FileNamePart(PathText(dxfPath)));
+}
+
 void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {
     StartPass(caption);
-    try {
-        Run(source, &sink, nullptr);
-    } catch (DrawingError& e) {
-        e.SetDrawing(caption);
-        throw;
-    }
+    RunNamed(source, &sink, nullptr, caption);
     sink.Flush();
 }
 
 void FilePass::ConvertToObserver(ByteSource& source, PointObserver& observer,
                                  std::string_view caption) {
     StartPass(caption);
-    try {
-        Run(source, nullptr, &observer);
-    } catch (DrawingError& e) {
-        e.SetDrawing(caption);
-        throw;
-    }
+    RunNamed(source, nullptr, &observer, caption);
 }
 
 }  // namespace korvel

@@ -14,29 +14,12 @@
 #include "engine/entity_rules.h"
 #include "engine/file_sink.h"
 #include "engine/pass_host.h"
+#include "engine/point_writer.h"
 #include "engine/record_composer.h"
+#include "engine/report_lines.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
-
-inline constexpr std::string_view kOpenErrorLine =
-    "*** Error, file is used by another application ***";
-inline constexpr std::string_view kNoEntitiesWarning =
-    "*** Warning, no ENTITIES section found: the data file is empty ***";
-inline constexpr std::string_view kTruncatedWarning =
-    "*** Warning, the file ends inside an entity: the data file may be short ***";
-
-inline constexpr std::string_view kUnalignedCodesWarning =
-    "*** Warning, the group codes of this file are not right-aligned: switch on \"Read group "
-    "codes that are not right-aligned\" (korvel-cli: --align-codes) to read them ***";
-
-using RunReport = std::vector<std::string>;
-
-inline constexpr std::string_view kBinaryDxfNote =
-    "*** Note, binary DXF file: read as the ASCII DXF it stands for ***";
-
-// The warning for entities whose points lack their Z group, with their count.
-std::string MissingZWarning(std::int64_t entities);
 
 // Options of the reader that go beyond the file format itself.
 struct PassOptions {
@@ -58,12 +41,17 @@ class FilePass {
     void ConvertDxfFile(const std::filesystem::path& dxfPath,
                         const std::filesystem::path& dataPath);
 
-    // The same over an already open source, writing to an open sink (tests,
-    // standard output). The sink is left open.
-    void ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption);
+    // The same, writing to an open sink (standard output), which is flushed
+    // and left open.
+    void ConvertDxfFile(const std::filesystem::path& dxfPath, FileSink& sink);
 
     // The same with every point handed to `observer` and no data file: the
     // points a run would write, in order, with their data lines.
+    void ConvertDxfFile(const std::filesystem::path& dxfPath, PointObserver& observer);
+
+    // Over an already open source (standard input, tests), writing to an open
+    // sink, which is flushed and left open.
+    void ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption);
     void ConvertToObserver(ByteSource& source, PointObserver& observer, std::string_view caption);
 
     // Set by the stop command during a pump; tested before each main-loop line.
@@ -77,6 +65,11 @@ class FilePass {
 
   private:
     void StartPass(std::string_view caption);
+    // Opens the drawing; when it cannot be opened the report gets its line.
+    bool OpenDrawing(const std::filesystem::path& dxfPath, FileSource& source);
+    // Runs the pass over an open source; a conversion error names `caption`.
+    void RunNamed(ByteSource& source, FileSink* sink, PointObserver* observer,
+                  std::string_view caption);
     void Run(ByteSource& source, FileSink* sink, PointObserver* observer);
     void MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus& census,
                   std::uint64_t size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -127,6 +128,9 @@ char* WriteRounded(char* p, bool negative, const char* digits, int count, std::i
         char text[24];
         const auto result = std::to_chars(text, text + sizeof text, power);
         const int length = static_cast<int>(result.ptr - text);
+        // The exponent is filled with zeros to as many digits as there are
+        // decimals, but only up to 4 of them: 1E15 with 3 decimals is
+        // "1E015", with 6 it is "1E15", as the format has always written it.
         if (decimals <= 4) {
             for (int i = length; i < decimals; ++i) *p++ = '0';
         }
@@ -278,6 +282,13 @@ void AppendCoordinateExtended(std::string& out, std::string_view text, int decim
     char buffer[kCoordinateRoom];
     out.append(buffer, WriteCoordinateExtended(buffer, text, decimals));
 }
+
+// The extended path holds a value as the x87 extended type does, with a
+// 64-bit mantissa, and rounds it to 18 digits: a long double of another
+// precision (53 bits with MSVC, 113 on AArch64) would write other digits for
+// the texts that take this path.
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the extended path needs a long double with a 64-bit mantissa");
 
 char* WriteCoordinateExtended(char* p, std::string_view text, int decimals) {
     DecimalText pieces;

@@ -1,20 +1,18 @@
-// The preview model of a drawing's points and its SVG form.
+// The preview model of a drawing's points.
 #include "engine/point_preview.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "engine/number_format.h"
-#include "settings/path_text.h"
+#include "engine/record_composer.h"
 
 namespace korvel {
 namespace {
 
-// The data field table's order: Number, X, Y, Z, Code.
-constexpr std::size_t kNumberKind = 0;
-constexpr std::size_t kCodeKind = 4;
+constexpr int kNumberKind = static_cast<int>(DataFieldKind::Number);
+constexpr int kCodeKind = static_cast<int>(DataFieldKind::Code);
 
 // A coordinate text as a double: the composer has accepted it already, so
 // only its value matters here, and plotting needs no more than 17 digits.
@@ -42,7 +40,9 @@ std::string_view FieldOf(std::string_view line, int index, bool rest) {
     return line.substr(start, end == std::string_view::npos ? end : end - start);
 }
 
-std::string Number(double v, int decimals) {
+}  // namespace
+
+std::string FixedDecimal(double v, int decimals) {
     char buffer[64];
     const auto r =
         std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
@@ -54,96 +54,36 @@ std::string Number(double v, int decimals) {
     return text;
 }
 
-// Texts of a drawing are bytes in its code page: valid UTF-8 passes, any other
-// byte is read as Latin-1, and what XML cannot hold becomes "?".
-void AppendXmlText(std::string& out, std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '&') {
-            out += "&amp;";
-        } else if (c == '<') {
-            out += "&lt;";
-        } else if (c == '>') {
-            out += "&gt;";
-        } else if (c == '"') {
-            out += "&quot;";
-        } else if (c < 0x20) {
-            out += c == '\t' ? '\t' : '?';
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            const std::size_t need = c >= 0xF0 && c < 0xF5   ? 3
-                                     : c >= 0xE0 && c < 0xF0 ? 2
-                                     : c >= 0xC2 && c < 0xE0 ? 1
-                                                             : 0;
-            bool valid = need > 0 && i + need < text.size();
-            for (std::size_t k = 1; valid && k <= need; ++k)
-                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-            if (valid) {
-                // No overlong forms, surrogates or code points beyond U+10FFFF.
-                const auto next = static_cast<unsigned char>(text[i + 1]);
-                valid = !(c == 0xE0 && next < 0xA0) && !(c == 0xED && next >= 0xA0) &&
-                        !(c == 0xF0 && next < 0x90) && !(c == 0xF4 && next >= 0x90);
-            }
-            if (valid) {
-                out.append(text.substr(i, need + 1));
-                i += need;
-            } else {
-                out += static_cast<char>(0xC0 | (c >> 6));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-    }
-}
-
-}  // namespace
-
 PreviewLabelLayout LabelLayoutOf(const std::vector<std::string>& fields, const NameTables& names) {
-    // As the composer resolves the list: an item is the field whose name it matches.
+    // Each kind the list resolves to is one field of the line, as the composer writes it.
     PreviewLabelLayout layout;
-    int position = 0;
-    for (const std::string& item : fields) {
-        for (std::size_t kind = 0; kind < std::min(names.dataFieldNames.size(),
-                                                   static_cast<std::size_t>(kDataFieldCount));
-             ++kind) {
-            if (item != names.dataFieldNames[kind]) continue;
-            if (kind == kNumberKind && layout.numberField < 0) layout.numberField = position;
-            if (kind == kCodeKind && layout.codeField < 0) layout.codeField = position;
-            ++position;
-        }
+    const std::vector<int> kinds = ResolveKinds(fields, names.dataFieldNames, kDataFieldCount);
+    for (std::size_t i = 0; i < kinds.size(); ++i) {
+        const int position = static_cast<int>(i);
+        if (kinds[i] == kNumberKind && layout.numberField < 0) layout.numberField = position;
+        if (kinds[i] == kCodeKind && layout.codeField < 0) layout.codeField = position;
     }
-    layout.codeIsLast = layout.codeField >= 0 && layout.codeField == position - 1;
+    layout.codeIsLast = layout.codeField >= 0 && layout.codeField == static_cast<int>(kinds.size()) - 1;
     return layout;
 }
 
-std::uint32_t PreviewColour(std::string_view entityType, std::size_t typeIndex) {
-    struct Named {
-        std::string_view type;
-        std::uint32_t rgb;
-    };
-    static constexpr Named kColours[] = {
-        {"POINT", 0xD62728},    {"LINE", 0x1F77B4},    {"LWPOLYLINE", 0x2CA02C},
-        {"POLYLINE", 0x17BECF}, {"SPLINE", 0x9467BD},  {"CIRCLE", 0xFF7F0E},
-        {"ARC", 0x8C564B},      {"ELLIPSE", 0xE377C2}, {"BLOCK", 0x7F7F7F},
-        {"TEXT", 0xBCBD22},     {"MTEXT", 0x393B79}};
-    for (const Named& n : kColours)
-        if (n.type == entityType) return n.rgb;
-    static constexpr std::uint32_t kSpare[] = {0x637939, 0x843C39, 0x7B4173, 0x3182BD};
-    return kSpare[typeIndex % std::size(kSpare)];
+std::vector<PreviewType> PointPreview::Types() const {
+    std::vector<PreviewType> types;
+    for (const EntityTypeInfo& info : kEntityTypes) {
+        const std::int64_t count = typeCounts_[static_cast<std::size_t>(info.type)];
+        if (count > 0) types.push_back({info.type, info.name, count, info.rgb});
+    }
+    return types;
 }
 
 void PointPreview::Point(const EntityValues& values, std::string_view line) {
-    const std::string_view type = values.EntityType;
-    std::uint32_t t = 0;
-    while (t < types_.size() && types_[t].name != type) ++t;
-    if (t == types_.size()) types_.push_back({std::string(type), 0, PreviewColour(type, t)});
-    ++types_[t].count;
+    ++typeCounts_[static_cast<std::size_t>(values.type)];
 
     PreviewPoint p;
     p.x = CoordinateValue(values.X);
     p.y = CoordinateValue(values.Y);
     p.z = CoordinateValue(values.Z);
-    p.type = t;
+    p.type = values.type;
     p.line = static_cast<std::uint32_t>(lineStarts_.size());
     if (points_.empty()) {
         extent_ = {p.x, p.x, p.y, p.y, p.z, p.z};
@@ -186,102 +126,9 @@ std::string PointPreview::Summary() const {
     std::string s = std::to_string(points_.size()) + (points_.size() == 1 ? " point" : " points");
     if (points_.empty()) return s;
     const PreviewExtent& e = extent_;
-    s += "  X " + Number(e.minX, 3) + " .. " + Number(e.maxX, 3);
-    s += "  Y " + Number(e.minY, 3) + " .. " + Number(e.maxY, 3);
-    s += "  Z " + Number(e.minZ, 3) + " .. " + Number(e.maxZ, 3);
-    return s;
-}
-
-bool PreviewDrawing(const std::string& dxfPath, const ExportSettings& settings,
-                    const NameTables& names, PassHost& host, const PassOptions& options,
-                    PointPreview& preview) {
-    FileSource source;
-    if (!source.Open(PathFromText(dxfPath))) return false;
-    RunReport report;
-    FilePass pass(settings, names, host, report);
-    pass.options = options;
-    pass.ConvertToObserver(source, preview, FileNamePart(dxfPath));
-    return true;
-}
-
-std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
-    // A page a screen shows whole: the plot on the left, the legend on the right.
-    constexpr double kWidth = 1200, kHeight = 900, kMargin = 30, kTop = 60, kLegend = 260;
-    constexpr double kPlotW = kWidth - kLegend - 2 * kMargin, kPlotH = kHeight - kTop - kMargin;
-    const auto& points = preview.Points();
-    const PreviewExtent& e = preview.Extent();
-    const double spanX = e.maxX - e.minX, spanY = e.maxY - e.minY;
-    // Markers on the extent stay clear of the frame.
-    constexpr double kPad = 10, kInnerW = kPlotW - 2 * kPad, kInnerH = kPlotH - 2 * kPad;
-    double scale =
-        std::min(spanX > 0 ? kInnerW / spanX : HUGE_VAL, spanY > 0 ? kInnerH / spanY : HUGE_VAL);
-    if (!std::isfinite(scale)) scale = 1;
-    // Centred in the plot area.
-    const double left = kMargin + kPad + (kInnerW - spanX * scale) / 2;
-    const double bottom = kTop + kPad + kInnerH - (kInnerH - spanY * scale) / 2;
-    const bool labelled = points.size() <= kSvgLabelledPoints;
-
-    std::string s;
-    s.reserve(200 + points.size() * (labelled ? 120 : 48));
-    s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"900\" "
-         "viewBox=\"0 0 1200 900\" font-family=\"sans-serif\">\n";
-    s += "<rect width=\"1200\" height=\"900\" fill=\"#ffffff\"/>\n";
-    s += "<text x=\"30\" y=\"28\" font-size=\"18\">";
-    AppendXmlText(s, title);
-    s += "</text>\n<text x=\"30\" y=\"48\" font-size=\"13\" fill=\"#444444\">";
-    AppendXmlText(s, preview.Summary());
-    s += "</text>\n";
-    s += "<rect x=\"" + Number(kMargin, 0) + "\" y=\"" + Number(kTop, 0) + "\" width=\"" +
-         Number(kPlotW, 0) + "\" height=\"" + Number(kPlotH, 0) +
-         "\" fill=\"none\" stroke=\"#cccccc\"/>\n";
-
-    const auto& types = preview.Types();
-    for (std::uint32_t t = 0; t < types.size(); ++t) {
-        char colour[8];
-        std::snprintf(colour, sizeof colour, "#%06X", static_cast<unsigned>(types[t].rgb));
-        s += "<g fill=\"";
-        s += colour;
-        s += "\">\n";
-        for (std::size_t i = 0; i < points.size(); ++i) {
-            const PreviewPoint& p = points[i];
-            if (p.type != t) continue;
-            const std::string cx = Number(left + (p.x - e.minX) * scale, 2);
-            const std::string cy = Number(bottom - (p.y - e.minY) * scale, 2);
-            s += "<circle cx=\"" + cx + "\" cy=\"" + cy + "\" r=\"2\"";
-            if (!labelled) {
-                s += "/>\n";
-                continue;
-            }
-            s += "><title>";
-            AppendXmlText(s, preview.Line(i));
-            s += "</title></circle>\n";
-            const std::string label = preview.Label(i);
-            if (label.empty()) continue;
-            s += "<text x=\"" + Number(left + (p.x - e.minX) * scale + 4, 2) + "\" y=\"" +
-                 Number(bottom - (p.y - e.minY) * scale - 4, 2) +
-                 "\" font-size=\"9\" fill=\"#333333\">";
-            AppendXmlText(s, label);
-            s += "</text>\n";
-        }
-        s += "</g>\n";
-    }
-
-    // The legend: a swatch, the type and its count per line.
-    const double legendX = kWidth - kLegend;
-    double y = kTop + 10;
-    for (const PreviewType& type : types) {
-        char colour[8];
-        std::snprintf(colour, sizeof colour, "#%06X", static_cast<unsigned>(type.rgb));
-        s += "<rect x=\"" + Number(legendX, 0) + "\" y=\"" + Number(y - 10, 0) +
-             "\" width=\"12\" height=\"12\" fill=\"" + colour + "\"/>\n";
-        s += "<text x=\"" + Number(legendX + 20, 0) + "\" y=\"" + Number(y, 0) +
-             "\" font-size=\"13\">";
-        AppendXmlText(s, type.name + "  " + std::to_string(type.count));
-        s += "</text>\n";
-        y += 20;
-    }
-    s += "</svg>\n";
+    s += "  X " + FixedDecimal(e.minX, 3) + " .. " + FixedDecimal(e.maxX, 3);
+    s += "  Y " + FixedDecimal(e.minY, 3) + " .. " + FixedDecimal(e.maxY, 3);
+    s += "  Z " + FixedDecimal(e.minZ, 3) + " .. " + FixedDecimal(e.maxZ, 3);
     return s;
 }
 

@@ -1,21 +1,24 @@
-// The points of one drawing as a picture: coordinates by entity type, counts, extent, SVG.
+// The points of one drawing for a picture of them: coordinates by entity
+// type, counts, extent, and the labels of the points.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "engine/entity_rules.h"
-#include "engine/file_pass.h"
+#include "engine/entity_types.h"
+#include "engine/entity_values.h"
+#include "engine/point_writer.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
 
 struct PreviewPoint {
     double x = 0, y = 0, z = 0;
-    std::uint32_t type = 0;  // index into PointPreview::Types()
+    EntityType type = EntityType::Point;
     std::uint32_t line = 0;  // index of its data line
 };
 
@@ -23,8 +26,11 @@ struct PreviewExtent {
     double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
 };
 
+// The points of one entity type: its name and colour come from the entity
+// type table.
 struct PreviewType {
-    std::string name;  // as the Entity type element writes it
+    EntityType type;
+    std::string_view name;
     std::int64_t count = 0;
     std::uint32_t rgb = 0;  // 0xRRGGBB
 };
@@ -38,6 +44,10 @@ struct PreviewLabelLayout {
 };
 PreviewLabelLayout LabelLayoutOf(const std::vector<std::string>& fields, const NameTables& names);
 
+// `v` with `decimals` decimals; a value that rounds to zero is written as
+// zero, never "-0.000".
+std::string FixedDecimal(double v, int decimals);
+
 // Collects the points a pass hands over, with their data lines (CR LF kept,
 // so that Lines() is the data file a run writes).
 class PointPreview final : public PointObserver {
@@ -47,7 +57,8 @@ class PointPreview final : public PointObserver {
     void Point(const EntityValues& values, std::string_view line) override;
 
     const std::vector<PreviewPoint>& Points() const { return points_; }
-    const std::vector<PreviewType>& Types() const { return types_; }
+    // The types that gave points, in the order of the report's count lines.
+    std::vector<PreviewType> Types() const;
     const std::string& Lines() const { return lines_; }
     // A point's data line without its CR LF.
     std::string_view Line(std::size_t point) const;
@@ -61,29 +72,10 @@ class PointPreview final : public PointObserver {
   private:
     PreviewLabelLayout layout_;
     std::vector<PreviewPoint> points_;
-    std::vector<PreviewType> types_;
+    std::array<std::int64_t, kEntityTypeCount> typeCounts_{};
     std::vector<std::size_t> lineStarts_;
     std::string lines_;
     PreviewExtent extent_;
 };
-
-// Fixed colours for the entity types a run writes, so that a type keeps its
-// colour from drawing to drawing; any other name gets one from a spare palette.
-std::uint32_t PreviewColour(std::string_view entityType, std::size_t typeIndex);
-
-// The pass of a run over `dxfPath` with its points going to `preview` and
-// nothing written: a pass and a report of its own, so no run is touched.
-// False when the drawing cannot be opened; throws what the pass throws.
-bool PreviewDrawing(const std::string& dxfPath, const ExportSettings& settings,
-                    const NameTables& names, PassHost& host, const PassOptions& options,
-                    PointPreview& preview);
-
-// Up to this many points, markers carry their data line as a title and the
-// picture shows their labels.
-inline constexpr std::size_t kSvgLabelledPoints = 5000;
-
-// A standalone SVG: one circle per point (X right, Y up, one scale), a legend
-// with the counts by type and the extent, `title` at the top.
-std::string PreviewSvg(const PointPreview& preview, std::string_view title);
 
 }  // namespace korvel

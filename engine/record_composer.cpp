@@ -7,26 +7,23 @@
 
 namespace korvel {
 
-namespace {
-
-void ResolveNames(const std::vector<std::string>& items, const std::vector<std::string>& table,
-                  std::size_t tableSize, std::vector<int>& kinds) {
-    kinds.clear();
-    std::size_t n = std::min(tableSize, table.size());
+std::vector<int> ResolveKinds(const std::vector<std::string>& items,
+                              const std::vector<std::string>& table, std::size_t kinds) {
+    std::vector<int> resolved;
+    const std::size_t n = std::min(kinds, table.size());
     for (const std::string& item : items)
         for (std::size_t i = 0; i < n; ++i)
-            if (item == table[i]) kinds.push_back(static_cast<int>(i));
+            if (item == table[i]) resolved.push_back(static_cast<int>(i));
+    return resolved;
 }
-
-}  // namespace
 
 void RecordComposer::RefreshLayout() {
     // The lists are the window's, and may change between two lines of a run;
     // resolving them is only redone when they did.
     std::uint64_t generation = host_.ListsGeneration();
     if (layoutValid_ && generation == layoutGeneration_) return;
-    ResolveNames(host_.ExportedDataFields(), names_.dataFieldNames, kDataFieldCount, fieldKinds_);
-    ResolveNames(host_.CodeSequence(), names_.codeElementNames, kCodeElementCount, codeKinds_);
+    fieldKinds_ = ResolveKinds(host_.ExportedDataFields(), names_.dataFieldNames, kDataFieldCount);
+    codeKinds_ = ResolveKinds(host_.CodeSequence(), names_.codeElementNames, kCodeElementCount);
     layoutGeneration_ = generation;
     layoutValid_ = true;
 }
@@ -45,6 +42,9 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
     try {
         for (int k : fieldKinds_) {
             kind = k;
+            // Fields are joined by a comma, always: the FieldSeparator setting
+            // is kept in the record and shown in its edit, but a data line has
+            // never used it, and every data file written so far relies on that.
             if (!first) line_.Append(',');
             first = false;
             switch (static_cast<DataFieldKind>(kind)) {

@@ -6,59 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/entity_values.h"
 #include "engine/line_buffer.h"
 #include "engine/pass_host.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
-
-// One value text as read from a drawing. A value is copied for every group
-// an extractor takes, and nearly all of them are short: those are held inline.
-class ValueText {
-  public:
-    static constexpr std::size_t kInline = 32;
-
-    ValueText() = default;
-    // Implicit, as for a std::string.
-    ValueText(std::string_view text) { Assign(text); }
-    ValueText(const char* text) { Assign(text); }
-    ValueText& operator=(std::string_view text) {
-        Assign(text);
-        return *this;
-    }
-    ValueText& operator=(const char* text) {
-        Assign(text);
-        return *this;
-    }
-
-    void Assign(std::string_view text) {
-        size_ = text.size();
-        if (size_ <= kInline)
-            CopyBytes(inline_, text.data(), size_);
-        else
-            long_.assign(text);
-    }
-    void Clear() { size_ = 0; }
-    operator std::string_view() const {
-        return size_ <= kInline ? std::string_view(inline_, size_) : std::string_view(long_);
-    }
-
-  private:
-    std::size_t size_ = 0;
-    char inline_[kInline];
-    std::string long_;
-};
-
-// The texts one extractor hands over for one point, exactly as read.
-struct EntityValues {
-    ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text;
-};
-
-// The running numbers and the counts wrap around at the 32-bit limits instead
-// of overflowing.
-inline std::int32_t Incremented(std::int32_t v) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v) + 1u);
-}
 
 // The running numbers of one file pass.
 struct RunningNumbers {
@@ -66,6 +19,12 @@ struct RunningNumbers {
     std::int32_t CodeCounter = 0;
     std::int32_t EntityNumber = 0;
 };
+
+// The kinds that the items of a list name, by exact comparison with the
+// first `kinds` entries of a name table, in list order. An item may name
+// several kinds when the table repeats a text.
+std::vector<int> ResolveKinds(const std::vector<std::string>& items,
+                              const std::vector<std::string>& table, std::size_t kinds);
 
 class RecordComposer {
   public:

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "run/drawing_conversion.h"
 #include "settings/korvel_error.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
@@ -138,7 +139,6 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
     std::vector<std::size_t> inView;
     if (preview_) {
         const auto& points = preview_->Points();
-        const auto& types = preview_->Types();
         const int w = image.width(), h = image.height();
         auto* bits = reinterpret_cast<QRgb*>(image.bits());
         const qsizetype stride = image.bytesPerLine() / 4;
@@ -147,7 +147,7 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
             const double sx = halfW + (points[i].x - centreX_) * scale_;
             const double sy = halfH - (points[i].y - centreY_) * scale_;
             if (!(sx >= 0 && sy >= 0 && sx < w - 1 && sy < h - 1)) continue;
-            const QRgb colour = 0xFF000000u | types[points[i].type].rgb;
+            const QRgb colour = 0xFF000000u | Info(points[i].type).rgb;
             QRgb* pixel = bits + static_cast<qsizetype>(sy) * stride + static_cast<qsizetype>(sx);
             pixel[0] = pixel[1] = pixel[stride] = pixel[stride + 1] = colour;
             if (inView.size() <= static_cast<std::size_t>(kLabelledInView)) inView.push_back(i);
@@ -361,7 +361,8 @@ void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& r
     for (const PreviewType& type : preview.Types())
         legend += QStringLiteral("<span style=\"color:#%1\">&#9632;</span> %2 %3<br>")
                       .arg(type.rgb, 6, 16, QLatin1Char('0'))
-                      .arg(FromPathBytes(type.name).toHtmlEscaped())
+                      .arg(QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()))
+                               .toHtmlEscaped())
                       .arg(type.count);
     legend_->setText(legend);
     status_->setText(FromPathBytes(preview.Summary()));

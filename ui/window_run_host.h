@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
 
 namespace korvel {
 

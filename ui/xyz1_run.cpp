@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 
+#include "run/run_report.h"
 #include "ui/dxf_file_list.h"
 #include "ui/text_bytes.h"
 #include "ui/unit2.h"
@@ -118,7 +119,7 @@ void TForm1::CreateDataFiles() {
         ~RunFlag() { flag = false; }
     } runFlag(running_);
 
-    BatchRunRequest request;
+    FileListRunRequest request;
     request.sourceFolder = ToPathBytes(fl1->Folder());
     request.destinationFolder = ToPathBytes(Edit1->text());
     request.passOptions.alignGroupCodes = AlignGroupCodes;

@@ -1,5 +1,7 @@
 // The preview's points against the data files of the same settings, and its SVG form.
 #include "engine/point_preview.h"
+#include "engine/preview_svg.h"
+#include "run/drawing_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -120,8 +122,8 @@ TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
     EXPECT_EQ(circles, 3u);
     // Latin-1 read as such, escaped for XML.
     EXPECT_NE(svg.find(">1 A&amp;B\xC3\xA9</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">POINT  1</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">LINE  2</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Points  1</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Lines  2</text>"), std::string::npos);
     // One scale: X spans 5, Y 6, so Y fills the 790 high inner plot.
     EXPECT_NE(svg.find("<circle cx=\"140.83\" cy=\"860.00\""), std::string::npos);  // -1, 0
     EXPECT_NE(svg.find("<circle cx=\"799.17\" cy=\"70.00\""), std::string::npos) << svg;

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "engine/file_pass.h"
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "run/reliability_support.h"
 #include "settings/export_settings.h"
 #include "support/test_support.h"
@@ -101,7 +102,7 @@ class FaultInjection : public ::testing::Test {
     void Run(const fs::path& to) {
         drawings = test::FolderContents(source);
         descriptors = test::OpenDescriptorCount();
-        BatchRunRequest request;
+        FileListRunRequest request;
         request.sourceFolder = source.string();
         request.destinationFolder = to.string();
         CreateDataFiles(request, list, settings, names, host, report, std::tm{});

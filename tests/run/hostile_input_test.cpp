@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "run/reliability_support.h"
 #include "support/test_support.h"
 
@@ -56,7 +57,7 @@ Outcome RunOne(const fs::path& folder, const std::string& name, ExportSettings s
     host.code = {"Entity type", "Layer", "Handle", "Text"};
     NameTables names = ShippedNameTables();
     RunReport report;
-    BatchRunRequest request;
+    FileListRunRequest request;
     request.sourceFolder = folder.string();
     request.destinationFolder = out.path().string();
     request.passOptions = options;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "run/reliability_support.h"
 #include "support/test_support.h"
 
@@ -53,7 +54,7 @@ class InputSafety : public ::testing::Test {
         list.items.clear();
     }
     void Run() {
-        BatchRunRequest request;
+        FileListRunRequest request;
         request.sourceFolder = folder.string();
         request.destinationFolder = folder.string();
         CreateDataFiles(request, list, settings, names, host, report, std::tm{});

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "support/scripted_run_host.h"
 
 namespace korvel::test {

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 
 namespace korvel::test {
 

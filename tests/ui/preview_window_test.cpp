@@ -45,7 +45,7 @@ class PreviewWindowTest : public QObject {
         QCOMPARE(window->findChild<QLabel*>("PreviewStatus")->text(),
                  QStringLiteral("5 points  X 1000.000 .. 1000.500  Y 2000.250 .. 2000.500  "
                                 "Z 0.250 .. 4.250"));
-        QVERIFY(window->findChild<QLabel*>("PreviewLegend")->text().contains("POINT 5"));
+        QVERIFY(window->findChild<QLabel*>("PreviewLegend")->text().contains("Points 5"));
         PreviewPlot* plot = window->Plot();
         const PointPreview& preview = *plot->Preview();
         QCOMPARE(preview.Line(0), std::string_view("1,1000.000,2000.500,0.250,L0"));

@@ -86,7 +86,7 @@ class NamesList final : public FileListView {
 RunReport CoreRun(const QString& folder, const QStringList& names, const QString& out,
                   ExportSettings settings, const NameTables& tables,
                   std::vector<std::string> fields, std::vector<std::string> code) {
-    BatchRunRequest request;
+    FileListRunRequest request;
     request.sourceFolder = ToPathBytes(folder);
     request.destinationFolder = ToPathBytes(out);
     NamesList list(names);

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "settings/export_settings.h"
 #include "ui/platform/fake_platform.h"
 #include "ui/selrep.h"

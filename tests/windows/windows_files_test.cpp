@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "engine/byte_source.h"
-#include "run/batch_run.h"
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 #include "run/reliability_support.h"
 #include "settings/path_text.h"
 #include "support/test_support.h"
@@ -38,7 +39,7 @@ class WindowsFiles : public ::testing::Test {
 
     std::string InFolder(const std::string& name) const { return folder + '\\' + name; }
     void Run() {
-        BatchRunRequest request;
+        FileListRunRequest request;
         request.sourceFolder = folder;
         request.destinationFolder = folder;
         CreateDataFiles(request, list, settings, names, host, report, std::tm{});

@@ -1,8 +1,7 @@
-#include "run/drawing_batch.h"
+#include "run/parallel_run.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -11,27 +10,10 @@
 #include <system_error>
 #include <thread>
 
-#include "engine/os_file.h"
-#include "settings/korvel_error.h"
+#include "run/run_report.h"
 #include "settings/path_text.h"
 
 namespace korvel {
-
-std::string ConversionErrorLine(std::string_view message) {
-    return "*** Error, " + std::string(message) + " ***";
-}
-
-std::string OpenFailureReason(const std::filesystem::path& path) {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (ec) return SystemErrorText(ec.value());
-    if (std::filesystem::is_directory(status)) return SystemErrorText(EISDIR);
-    if (!std::filesystem::is_regular_file(status)) return "Not a regular file";
-    OsFile file;
-    if (!file.OpenForReading(path)) return SystemErrorText(errno);
-    // Opens now: it was busy (locked, or replaced) when the pass tried.
-    return SystemErrorText(EBUSY);
-}
 
 namespace {
 
@@ -58,7 +40,7 @@ class DrawingRun {
   public:
     DrawingRun(const std::vector<DrawingJob>& drawings, const ExportSettings& settings,
                const NameTables& names, const std::vector<std::string>& fields,
-               const std::vector<std::string>& code, const DrawingRunOptions& options)
+               const std::vector<std::string>& code, const ParallelRunOptions& options)
         : drawings_(drawings),
           settings_(settings),
           names_(names),
@@ -77,7 +59,10 @@ class DrawingRun {
     void Start(unsigned workers) {
         for (unsigned i = 0; i < workers; ++i) {
             try {
-                threads_.emplace_back([this] { Work(); });
+                if (options_.startThread)
+                    threads_.push_back(options_.startThread([this] { Work(); }));
+                else
+                    threads_.emplace_back([this] { Work(); });
             } catch (const std::system_error&) {
                 break;  // the threads already started do the work
             }
@@ -89,8 +74,8 @@ class DrawingRun {
 
     // Takes up the outcomes in order; returns the summary once every drawing
     // is taken up or an error has ended the run.
-    BatchRunSummary Collect(DrawingRunObserver& observer, RunReport& report) {
-        BatchRunSummary summary;
+    RunSummary Collect(ParallelRunObserver& observer, RunReport& report) {
+        RunSummary summary;
         std::unique_lock lock(mutex_);
         for (std::size_t next = 0; next < slots_.size();) {
             DrawingSlot& slot = slots_[next];
@@ -108,9 +93,7 @@ class DrawingRun {
             }
             DrawingOutcome outcome = std::move(slot.outcome);
             lock.unlock();
-            ++summary.filesPassed;
-            if (outcome.openFailed) ++summary.filesNotOpened;
-            if (outcome.error) ++summary.filesFailed;
+            summary.Add(outcome);
             report.insert(report.end(), outcome.lines.begin(), outcome.lines.end());
             observer.Finished(next, outcome);
             lock.lock();
@@ -178,13 +161,13 @@ class DrawingRun {
     void Work() {
         ExportSettings settings = settings_;
         WorkerHost host(*this, fields_, code_);
-        RunReport section;
-        FilePass pass(settings, names_, host, section);
-        pass.options = options_.passOptions;
+        DrawingConverter converter(settings, names_, host, options_.passOptions);
         while (const std::optional<std::size_t> index = Claim()) {
             DrawingSlot& slot = slots_[*index];
             host.slot = &slot;
-            DrawingOutcome outcome = Convert(drawings_[*index], pass, settings, section);
+            DrawingOutcome outcome = converter.Convert(drawings_[*index]);
+            // In place of the counts, for a run that goes on after it.
+            if (outcome.error) outcome.lines.push_back(ConversionErrorLine(outcome.errorText));
             {
                 const std::lock_guard lock(mutex_);
                 slot.outcome = std::move(outcome);
@@ -195,50 +178,12 @@ class DrawingRun {
         }
     }
 
-    DrawingOutcome Convert(const DrawingJob& job, FilePass& pass, const ExportSettings& settings,
-                           RunReport& section) {
-        DrawingOutcome outcome;
-        section.clear();
-        section.push_back(job.dxfPath);
-        section.emplace_back();
-        try {
-            if (job.sink != nullptr) {
-                FileSource file;
-                ByteSource* source = job.source;
-                if (source == nullptr && file.Open(PathFromText(job.dxfPath))) source = &file;
-                if (source == nullptr) {
-                    // As the file pass reports a drawing it cannot open.
-                    section.emplace_back(kOpenErrorLine);
-                    outcome.openFailed = true;
-                } else {
-                    pass.ConvertStream(*source, *job.sink, FileNamePart(job.dxfPath));
-                    job.sink->Flush();
-                }
-            } else {
-                pass.ConvertDxfFile(PathFromText(job.dxfPath), PathFromText(job.dataPath));
-                outcome.openFailed = pass.OpenFailed();
-            }
-            if (outcome.openFailed)
-                outcome.openFailure = OpenFailureReason(PathFromText(job.dxfPath));
-            else
-                AppendFileCounts(section, settings, pass.Counters());
-        } catch (const std::exception& e) {
-            outcome.error = std::current_exception();
-            section.push_back(ConversionErrorLine(e.what()));
-        } catch (...) {
-            outcome.error = std::current_exception();
-            section.push_back(ConversionErrorLine("unknown error"));
-        }
-        outcome.lines = std::move(section);
-        return outcome;
-    }
-
     const std::vector<DrawingJob>& drawings_;
     const ExportSettings& settings_;
     const NameTables& names_;
     const std::vector<std::string>& fields_;
     const std::vector<std::string>& code_;
-    const DrawingRunOptions& options_;
+    const ParallelRunOptions& options_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -251,18 +196,18 @@ class DrawingRun {
 
 }  // namespace
 
-BatchRunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings,
-                                const ExportSettings& settings, const NameTables& names,
-                                const std::vector<std::string>& fields,
-                                const std::vector<std::string>& code,
-                                const DrawingRunOptions& options, DrawingRunObserver& observer,
-                                RunReport& report, const std::tm& startTime) {
+RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings,
+                           const ExportSettings& settings, const NameTables& names,
+                           const std::vector<std::string>& fields,
+                           const std::vector<std::string>& code, const ParallelRunOptions& options,
+                           ParallelRunObserver& observer, RunReport& report,
+                           const std::tm& startTime) {
     BeginRunReport(report, startTime);
     unsigned workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
     workers = static_cast<unsigned>(std::min<std::size_t>(std::max(workers, 1u), drawings.size()));
     DrawingRun run(drawings, settings, names, fields, code, options);
     run.Start(workers);
-    BatchRunSummary summary = run.Collect(observer, report);
+    RunSummary summary = run.Collect(observer, report);
     run.StopAndJoin();
     return summary;
 }

@@ -1,6 +1,7 @@
-// The batch run over a fake file list and a fake host: naming, report lines,
-// the order of reads during a run, stop and error endings.
-#include "run/batch_run.h"
+// The window's run over a fake file list and a fake host: naming, report
+// lines, the order of reads during a run, stop and error endings.
+#include "run/file_list_run.h"
+#include "run/run_report.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +30,6 @@ class FakeFileList : public FileListView {
     struct Item {
         std::string text;
         bool selected = true;
-        std::string folder;
     };
     std::vector<Item> items;
     mutable int textReads = 0;
@@ -40,7 +40,6 @@ class FakeFileList : public FileListView {
         ++textReads;
         return items[i].text;
     }
-    std::string Folder(std::size_t i) const override { return items[i].folder; }
 };
 
 using FakeRunHost = test::ScriptedRunHost;
@@ -87,10 +86,10 @@ class BatchRun : public ::testing::Test {
     }
     void AddFile(const std::string& name, const std::string& content, bool selected = true) {
         WriteFile(dir / name, content);
-        list.items.push_back({name, selected, {}});
+        list.items.push_back({name, selected});
     }
-    BatchRunSummary Run(std::string destination = {}) {
-        BatchRunRequest request;
+    RunSummary Run(std::string destination = {}) {
+        FileListRunRequest request;
         request.sourceFolder = Folder();
         request.destinationFolder = destination.empty() ? Folder() : destination;
         return CreateDataFiles(request, list, settings, names, host, report, start);
@@ -193,9 +192,9 @@ TEST_F(BatchRun, SecondFileUnopenableGivesTheTenReportLines) {
     settings.Set(field::Process2DPolylines, false);
     settings.Set(field::Process3DPolylines, false);
     AddFile("A.dxf", PointsDrawing(2));
-    list.items.push_back({"Gone.dxf", true, {}});  // listed, then deleted
+    list.items.push_back({"Gone.dxf", true});  // listed, then deleted
 
-    BatchRunSummary summary = Run();
+    RunSummary summary = Run();
 
     const std::string a = InFolder("A.dxf");
     const std::string gone = InFolder("Gone.dxf");
@@ -216,7 +215,7 @@ TEST_F(BatchRun, SecondFileUnopenableGivesTheTenReportLines) {
 TEST_F(BatchRun, NoFileSelectedGivesTwoLinesAndNoDataFile) {
     AddFile("A.dxf", PointsDrawing(1), false);
     AddFile("B.dxf", PointsDrawing(1), false);
-    BatchRunSummary summary = Run();
+    RunSummary summary = Run();
     EXPECT_EQ(report, (RunReport{"03/05/24 14:07:09", ""}));
     EXPECT_FALSE(fs::exists(dir / "A.txt"));
     EXPECT_FALSE(fs::exists(dir / "B.txt"));
@@ -248,8 +247,8 @@ TEST_F(BatchRun, TrailingSeparatorOnDestinationIsNotDoubled) {
 }
 
 TEST_F(BatchRun, RootSourceFolderGivesNoDoubledSeparator) {
-    list.items.push_back({"korvel-no-such-drawing.dxf", true, {}});
-    BatchRunRequest request;
+    list.items.push_back({"korvel-no-such-drawing.dxf", true});
+    FileListRunRequest request;
     request.sourceFolder = "/";
     request.destinationFolder = Folder();
     CreateDataFiles(request, list, settings, names, host, report, start);
@@ -277,7 +276,7 @@ TEST_F(BatchRun, SelectionIsReadWhenTheLoopReachesAnItemAndTheCountOnce) {
         if (h.passIndex != 1 || h.pumpsInPass != 1) return;
         list.items[1].selected = true;
         list.items[2].selected = false;
-        list.items.push_back({"D.dxf", true, {}});
+        list.items.push_back({"D.dxf", true});
     };
     WriteFile(dir / "D.dxf", PointsDrawing(1));
     Run();
@@ -366,41 +365,6 @@ TEST_F(BatchRun, StopDuringTheSecondOfThreeFilesEndsThatFileOnly) {
     EXPECT_EQ(report[12], "Lines           : 0");
     EXPECT_EQ(report[18], "Points          : 5");
     EXPECT_EQ(report[19], "Lines           : 1");
-}
-
-TEST_F(BatchRun, ItemsWithTheirOwnFoldersWriteBesideTheirDrawings) {
-    fs::create_directories(dir / "north");
-    fs::create_directories(dir / "south");
-    WriteFile(dir / "north" / "N.dxf", PointsDrawing(1));
-    WriteFile(dir / "south" / "S.dxf", PointsDrawing(1));
-    list.items = {{"N.dxf", true, (dir / "north").string()},
-                  {"S.dxf", true, (dir / "south").string() + "/"}};
-    BatchRunRequest request;
-    request.destinationFollowsSource = true;
-    CreateDataFiles(request, list, settings, names, host, report, start);
-    EXPECT_TRUE(fs::exists(dir / "north" / "N.txt"));
-    EXPECT_TRUE(fs::exists(dir / "south" / "S.txt"));
-    EXPECT_EQ(report[2], (dir / "north" / "N.dxf").string());
-    EXPECT_EQ(report[9], (dir / "south").string() + "/S.dxf");
-}
-
-TEST_F(BatchRun, StreamRunReportsLikeARunOfOneFile) {
-    AddFile("A.dxf", PointsDrawing(1));
-    FileSink sink;
-    sink.Create(dir / "stream.out");
-    CreateDataStream(Folder() + "/A.dxf", sink, {}, settings, names, host, report, start);
-    sink.Close();
-    EXPECT_EQ(ReadFile(dir / "stream.out"),
-              "1,1.000,2.500,0.000,PTS\r\n2,0.000,0.000,0.000,L\r\n3,1.000,1.000,1.000,L\r\n");
-    EXPECT_EQ(report,
-              (RunReport{"03/05/24 14:07:09", "", Folder() + "/A.dxf", "", "Points          : 1",
-                         "Lines           : 1", "2D Polylines    : 0", "3D Polylines    : 0", ""}));
-
-    RunReport missing;
-    BatchRunSummary s =
-        CreateDataStream(Folder() + "/Z.dxf", sink, {}, settings, names, host, missing, start);
-    EXPECT_EQ(s.filesNotOpened, 1u);
-    EXPECT_EQ(missing.back(), "*** Error, file is used by another application ***");
 }
 
 }  // namespace

@@ -1,0 +1,158 @@
+#include "engine/preview_svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace korvel {
+
+namespace {
+
+// Texts of a drawing are bytes in its code page: valid UTF-8 passes, any other
+// byte is read as Latin-1, and what XML cannot hold becomes "?".
+void AppendXmlText(std::string& out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c == '"') {
+            out += "&quot;";
+        } else if (c < 0x20) {
+            out += c == '\t' ? '\t' : '?';
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            const std::size_t need = c >= 0xF0 && c < 0xF5   ? 3
+                                     : c >= 0xE0 && c < 0xF0 ? 2
+                                     : c >= 0xC2 && c < 0xE0 ? 1
+                                                             : 0;
+            bool valid = need > 0 && i + need < text.size();
+            for (std::size_t k = 1; valid && k <= need; ++k)
+                valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+            if (valid) {
+                // No overlong forms, surrogates or code points beyond U+10FFFF.
+                const auto next = static_cast<unsigned char>(text[i + 1]);
+                valid = !(c == 0xE0 && next < 0xA0) && !(c == 0xED && next >= 0xA0) &&
+                        !(c == 0xF0 && next < 0x90) && !(c == 0xF4 && next >= 0x90);
+            }
+            if (valid) {
+                out.append(text.substr(i, need + 1));
+                i += need;
+            } else {
+                out += static_cast<char>(0xC0 | (c >> 6));
+                out += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+    }
+}
+
+// A page a screen shows whole: the plot on the left, the legend on the right.
+constexpr double kWidth = 1200, kHeight = 900, kMargin = 30, kTop = 60, kLegend = 260;
+constexpr double kPlotW = kWidth - kLegend - 2 * kMargin, kPlotH = kHeight - kTop - kMargin;
+// Markers on the extent stay clear of the frame.
+constexpr double kPad = 10, kInnerW = kPlotW - 2 * kPad, kInnerH = kPlotH - 2 * kPad;
+
+std::string Colour(std::uint32_t rgb) {
+    char colour[8];
+    std::snprintf(colour, sizeof colour, "#%06X", static_cast<unsigned>(rgb));
+    return colour;
+}
+
+// Drawing coordinates to the page: one scale for X and Y, the extent centred
+// in the plot area.
+class PagePlacement {
+  public:
+    explicit PagePlacement(const PreviewExtent& e) : e_(e) {
+        const double spanX = e.maxX - e.minX, spanY = e.maxY - e.minY;
+        scale_ = std::min(spanX > 0 ? kInnerW / spanX : HUGE_VAL,
+                          spanY > 0 ? kInnerH / spanY : HUGE_VAL);
+        if (!std::isfinite(scale_)) scale_ = 1;
+        left_ = kMargin + kPad + (kInnerW - spanX * scale_) / 2;
+        bottom_ = kTop + kPad + kInnerH - (kInnerH - spanY * scale_) / 2;
+    }
+    double X(double x) const { return left_ + (x - e_.minX) * scale_; }
+    double Y(double y) const { return bottom_ - (y - e_.minY) * scale_; }
+
+  private:
+    const PreviewExtent& e_;
+    double scale_, left_, bottom_;
+};
+
+void AppendHeader(std::string& s, const PointPreview& preview, std::string_view title) {
+    s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1200\" height=\"900\" "
+         "viewBox=\"0 0 1200 900\" font-family=\"sans-serif\">\n";
+    s += "<rect width=\"1200\" height=\"900\" fill=\"#ffffff\"/>\n";
+    s += "<text x=\"30\" y=\"28\" font-size=\"18\">";
+    AppendXmlText(s, title);
+    s += "</text>\n<text x=\"30\" y=\"48\" font-size=\"13\" fill=\"#444444\">";
+    AppendXmlText(s, preview.Summary());
+    s += "</text>\n";
+    s += "<rect x=\"" + FixedDecimal(kMargin, 0) + "\" y=\"" + FixedDecimal(kTop, 0) +
+         "\" width=\"" + FixedDecimal(kPlotW, 0) + "\" height=\"" + FixedDecimal(kPlotH, 0) +
+         "\" fill=\"none\" stroke=\"#cccccc\"/>\n";
+}
+
+// The points of one type, each with its data line as a title and its label
+// beside it when the picture is labelled.
+void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType& type,
+                  const PagePlacement& page, bool labelled) {
+    const auto& points = preview.Points();
+    s += "<g fill=\"" + Colour(type.rgb) + "\">\n";
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const PreviewPoint& p = points[i];
+        if (p.type != type.type) continue;
+        const double x = page.X(p.x), y = page.Y(p.y);
+        s += "<circle cx=\"" + FixedDecimal(x, 2) + "\" cy=\"" + FixedDecimal(y, 2) + "\" r=\"2\"";
+        if (!labelled) {
+            s += "/>\n";
+            continue;
+        }
+        s += "><title>";
+        AppendXmlText(s, preview.Line(i));
+        s += "</title></circle>\n";
+        const std::string label = preview.Label(i);
+        if (label.empty()) continue;
+        s += "<text x=\"" + FixedDecimal(x + 4, 2) + "\" y=\"" + FixedDecimal(y - 4, 2) +
+             "\" font-size=\"9\" fill=\"#333333\">";
+        AppendXmlText(s, label);
+        s += "</text>\n";
+    }
+    s += "</g>\n";
+}
+
+// A swatch, the type and its count per line.
+void AppendLegend(std::string& s, const std::vector<PreviewType>& types) {
+    const double legendX = kWidth - kLegend;
+    double y = kTop + 10;
+    for (const PreviewType& type : types) {
+        s += "<rect x=\"" + FixedDecimal(legendX, 0) + "\" y=\"" + FixedDecimal(y - 10, 0) +
+             "\" width=\"12\" height=\"12\" fill=\"" + Colour(type.rgb) + "\"/>\n";
+        s += "<text x=\"" + FixedDecimal(legendX + 20, 0) + "\" y=\"" + FixedDecimal(y, 0) +
+             "\" font-size=\"13\">";
+        AppendXmlText(s, std::string(type.name) + "  " + std::to_string(type.count));
+        s += "</text>\n";
+        y += 20;
+    }
+}
+
+}  // namespace
+
+std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
+    const bool labelled = preview.Points().size() <= kSvgLabelledPoints;
+    const std::vector<PreviewType> types = preview.Types();
+    const PagePlacement page(preview.Extent());
+    std::string s;
+    s.reserve(200 + preview.Points().size() * (labelled ? 120 : 48));
+    AppendHeader(s, preview, title);
+    for (const PreviewType& type : types) AppendPoints(s, preview, type, page, labelled);
+    AppendLegend(s, types);
+    s += "</svg>\n";
+    return s;
+}
+
+}  // namespace korvel
