@@ -34,10 +34,81 @@ Split SplitArgument(std::string_view arg) {
     return s;
 }
 
+unsigned ParseJobs(const std::string& text) {
+    constexpr unsigned kMaxJobs = 256;
+    unsigned jobs = 0;
+    bool valid = !text.empty() && text.size() <= 3;
+    for (char c : text) {
+        if (c < '0' || c > '9') valid = false;
+        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (!valid || jobs > kMaxJobs)
+        throw UsageError("--jobs must be from 0 to " + std::to_string(kMaxJobs) + ", got '" + text +
+                         "'");
+    return jobs;
+}
+
+// A value that may not be empty, such as a file name.
+std::string NonEmpty(const std::string& value, const char* option, const char* what) {
+    if (value.empty()) throw UsageError(std::string("option '") + option + "' needs " + what);
+    return value;
+}
+
+// One option of the command line: its short letter (0: none), its long
+// name, whether it takes a value, and what it sets. A flag is given the
+// empty text.
+struct OptionSpec {
+    char letter;
+    std::string_view name;
+    bool takesValue;
+    void (*apply)(CliOptions& o, const std::string& value);
+};
+
+constexpr OptionSpec kOptions[] = {
+    {'c', "--config", true,
+     [](CliOptions& o, const std::string& v) { o.configPath = NonEmpty(v, "--config", "a file name"); }},
+    {'o', "--output-dir", true,
+     [](CliOptions& o, const std::string& v) { o.outputDir = NonEmpty(v, "--output-dir", "a folder"); }},
+    {0, "--fields", true,
+     [](CliOptions& o, const std::string& v) {
+         o.fields = v;
+         o.haveFields = true;
+     }},
+    {0, "--code", true,
+     [](CliOptions& o, const std::string& v) {
+         o.code = v;
+         o.haveCode = true;
+     }},
+    {0, "--set", true, [](CliOptions& o, const std::string& v) { o.sets.push_back(v); }},
+    {0, "--report", true,
+     [](CliOptions& o, const std::string& v) { o.reportPath = NonEmpty(v, "--report", "a file name"); }},
+    {0, "--stdout", false, [](CliOptions& o, const std::string&) { o.toStdout = true; }},
+    {'q', "--quiet", false, [](CliOptions& o, const std::string&) { o.quiet = true; }},
+    {'h', "--help", false, [](CliOptions& o, const std::string&) { o.help = true; }},
+    {'V', "--version", false, [](CliOptions& o, const std::string&) { o.version = true; }},
+    {'k', "--keep-going", false, [](CliOptions& o, const std::string&) { o.keepGoing = true; }},
+    {'j', "--jobs", true, [](CliOptions& o, const std::string& v) { o.jobs = ParseJobs(v); }},
+    {0, "--align-codes", false, [](CliOptions& o, const std::string&) { o.alignCodes = true; }},
+    {0, "--missing-z", false, [](CliOptions& o, const std::string&) { o.missingZ = true; }},
+    {0, "--preview", true,
+     [](CliOptions& o, const std::string& v) { o.previewPath = NonEmpty(v, "--preview", "a file name"); }},
+    {0, "--no-data", false, [](CliOptions& o, const std::string&) { o.noData = true; }},
+};
+
+const OptionSpec* FindOption(std::string_view name) {
+    for (const OptionSpec& spec : kOptions)
+        if (spec.name == name || (spec.letter != 0 && name.size() == 2 && name[0] == '-' &&
+                                  name[1] == spec.letter))
+            return &spec;
+    return nullptr;
+}
+
 // Short options that take a value; in a cluster such as "-qcFILE" the rest
 // of the argument, or else the next argument, is that value.
 bool TakesValue(char letter) {
-    return letter == 'c' || letter == 'o' || letter == 'j';
+    for (const OptionSpec& spec : kOptions)
+        if (spec.letter == letter) return spec.takesValue;
+    return false;
 }
 
 // "-qV" as "-q" "-V", "-qcFILE" as "-q" "-cFILE", as getopt reads clusters.
@@ -53,18 +124,19 @@ std::vector<std::string> SplitCluster(const std::string& arg) {
     return pieces;
 }
 
-unsigned ParseJobs(const std::string& text) {
-    constexpr unsigned kMaxJobs = 256;
-    unsigned jobs = 0;
-    bool valid = !text.empty() && text.size() <= 3;
-    for (char c : text) {
-        if (c < '0' || c > '9') valid = false;
-        jobs = jobs * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (!valid || jobs > kMaxJobs)
-        throw UsageError("--jobs must be from 0 to " + std::to_string(kMaxJobs) + ", got '" + text +
-                         "'");
-    return jobs;
+// The options that cannot go together, and what a run needs.
+void CheckCombinations(const CliOptions& o) {
+    if (o.files.empty()) throw UsageError("no DXF file given");
+    if (o.toStdout && o.files.size() != 1) throw UsageError("--stdout takes exactly one DXF file");
+    if (o.toStdout && !o.outputDir.empty())
+        throw UsageError("--stdout and --output-dir exclude each other");
+    if (!o.previewPath.empty() && (o.files.size() != 1 || o.files[0] == "-"))
+        throw UsageError("--preview takes exactly one DXF file, not standard input");
+    if (o.noData && o.previewPath.empty()) throw UsageError("--no-data needs --preview");
+    if (o.noData && o.toStdout) throw UsageError("--no-data and --stdout exclude each other");
+    // Standard input has no name to give a data file.
+    if (!o.toStdout && std::find(o.files.begin(), o.files.end(), "-") != o.files.end())
+        throw UsageError("reading standard input ('-') needs --stdout");
 }
 
 }  // namespace
@@ -89,73 +161,22 @@ CliOptions ParseArguments(const std::vector<std::string>& arguments) {
             args.insert(args.begin() + static_cast<std::ptrdiff_t>(i), pieces.begin(),
                         pieces.end());
         }
-        const std::string& arg = args[i];
-        Split s = SplitArgument(arg);
-        auto value = [&]() -> std::string {
-            if (s.hasValue) return std::string(s.value);
-            if (i + 1 >= args.size())
-                throw UsageError("option '" + std::string(s.name) + "' needs a value");
-            return args[++i];
-        };
-        auto flag = [&](bool& target) {
+        const Split s = SplitArgument(args[i]);
+        const OptionSpec* spec = FindOption(s.name);
+        if (spec == nullptr) throw UsageError("unknown option '" + args[i] + "'");
+        std::string value;
+        if (!spec->takesValue) {
             if (s.hasValue) throw UsageError("option '" + std::string(s.name) + "' takes no value");
-            target = true;
-        };
-        const std::string_view n = s.name;
-        if (n == "-c" || n == "--config") {
-            o.configPath = value();
-            if (o.configPath.empty()) throw UsageError("option '--config' needs a file name");
-        } else if (n == "-o" || n == "--output-dir") {
-            o.outputDir = value();
-            if (o.outputDir.empty()) throw UsageError("option '--output-dir' needs a folder");
-        } else if (n == "--fields") {
-            o.fields = value();
-            o.haveFields = true;
-        } else if (n == "--code") {
-            o.code = value();
-            o.haveCode = true;
-        } else if (n == "--set") {
-            o.sets.push_back(value());
-        } else if (n == "--report") {
-            o.reportPath = value();
-            if (o.reportPath.empty()) throw UsageError("option '--report' needs a file name");
-        } else if (n == "--stdout") {
-            flag(o.toStdout);
-        } else if (n == "-q" || n == "--quiet") {
-            flag(o.quiet);
-        } else if (n == "-h" || n == "--help") {
-            flag(o.help);
-        } else if (n == "-V" || n == "--version") {
-            flag(o.version);
-        } else if (n == "-k" || n == "--keep-going") {
-            flag(o.keepGoing);
-        } else if (n == "-j" || n == "--jobs") {
-            o.jobs = ParseJobs(value());
-        } else if (n == "--align-codes") {
-            flag(o.alignCodes);
-        } else if (n == "--missing-z") {
-            flag(o.missingZ);
-        } else if (n == "--preview") {
-            o.previewPath = value();
-            if (o.previewPath.empty()) throw UsageError("option '--preview' needs a file name");
-        } else if (n == "--no-data") {
-            flag(o.noData);
+        } else if (s.hasValue) {
+            value = s.value;
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
         } else {
-            throw UsageError("unknown option '" + arg + "'");
+            throw UsageError("option '" + std::string(s.name) + "' needs a value");
         }
+        spec->apply(o, value);
     }
-    if (o.help || o.version) return o;
-    if (o.files.empty()) throw UsageError("no DXF file given");
-    if (o.toStdout && o.files.size() != 1) throw UsageError("--stdout takes exactly one DXF file");
-    if (o.toStdout && !o.outputDir.empty())
-        throw UsageError("--stdout and --output-dir exclude each other");
-    if (!o.previewPath.empty() && (o.files.size() != 1 || o.files[0] == "-"))
-        throw UsageError("--preview takes exactly one DXF file, not standard input");
-    if (o.noData && o.previewPath.empty()) throw UsageError("--no-data needs --preview");
-    if (o.noData && o.toStdout) throw UsageError("--no-data and --stdout exclude each other");
-    // Standard input has no name to give a data file.
-    if (!o.toStdout && std::find(o.files.begin(), o.files.end(), "-") != o.files.end())
-        throw UsageError("reading standard input ('-') needs --stdout");
+    if (!o.help && !o.version) CheckCombinations(o);
     return o;
 }
 
