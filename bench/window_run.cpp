@@ -86,8 +86,9 @@ int main(int argc, char** argv) {
 
     std::vector<double> windowTimes, cliTimes;
     for (int i = 0; i < runs; ++i) {
-        cliTimes.push_back(TimeCli(cli, drawing.absoluteFilePath(), out,
-                                   QDir(program.path()).filePath(QStringLiteral("cli-report.txt"))));
+        cliTimes.push_back(
+            TimeCli(cli, drawing.absoluteFilePath(), out,
+                    QDir(program.path()).filePath(QStringLiteral("cli-report.txt"))));
         QElapsedTimer timer;
         timer.start();
         form.BitBtn1Click();

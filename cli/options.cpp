@@ -66,9 +66,13 @@ struct OptionSpec {
 
 constexpr OptionSpec kOptions[] = {
     {'c', "--config", true,
-     [](CliOptions& o, const std::string& v) { o.configPath = NonEmpty(v, "--config", "a file name"); }},
+     [](CliOptions& o, const std::string& v) {
+         o.configPath = NonEmpty(v, "--config", "a file name");
+     }},
     {'o', "--output-dir", true,
-     [](CliOptions& o, const std::string& v) { o.outputDir = NonEmpty(v, "--output-dir", "a folder"); }},
+     [](CliOptions& o, const std::string& v) {
+         o.outputDir = NonEmpty(v, "--output-dir", "a folder");
+     }},
     {0, "--fields", true,
      [](CliOptions& o, const std::string& v) {
          o.fields = v;
@@ -81,7 +85,9 @@ constexpr OptionSpec kOptions[] = {
      }},
     {0, "--set", true, [](CliOptions& o, const std::string& v) { o.sets.push_back(v); }},
     {0, "--report", true,
-     [](CliOptions& o, const std::string& v) { o.reportPath = NonEmpty(v, "--report", "a file name"); }},
+     [](CliOptions& o, const std::string& v) {
+         o.reportPath = NonEmpty(v, "--report", "a file name");
+     }},
     {0, "--stdout", false, [](CliOptions& o, const std::string&) { o.toStdout = true; }},
     {'q', "--quiet", false, [](CliOptions& o, const std::string&) { o.quiet = true; }},
     {'h', "--help", false, [](CliOptions& o, const std::string&) { o.help = true; }},
@@ -91,14 +97,16 @@ constexpr OptionSpec kOptions[] = {
     {0, "--align-codes", false, [](CliOptions& o, const std::string&) { o.alignCodes = true; }},
     {0, "--missing-z", false, [](CliOptions& o, const std::string&) { o.missingZ = true; }},
     {0, "--preview", true,
-     [](CliOptions& o, const std::string& v) { o.previewPath = NonEmpty(v, "--preview", "a file name"); }},
+     [](CliOptions& o, const std::string& v) {
+         o.previewPath = NonEmpty(v, "--preview", "a file name");
+     }},
     {0, "--no-data", false, [](CliOptions& o, const std::string&) { o.noData = true; }},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
     for (const OptionSpec& spec : kOptions)
-        if (spec.name == name || (spec.letter != 0 && name.size() == 2 && name[0] == '-' &&
-                                  name[1] == spec.letter))
+        if (spec.name == name ||
+            (spec.letter != 0 && name.size() == 2 && name[0] == '-' && name[1] == spec.letter))
             return &spec;
     return nullptr;
 }

@@ -62,9 +62,8 @@ std::string_view EntityName(LineKind kind) {
     static constexpr std::string_view kNames[] = {"POLYLINE", "LWPOLYLINE", "POINT", "CIRCLE",
                                                   "ARC",      "ELLIPSE",    "LINE",  "SPLINE",
                                                   "INSERT",   "TEXT",       "MTEXT"};
-    static_assert(std::size(kNames) ==
-                  static_cast<std::size_t>(LineKind::MText) -
-                      static_cast<std::size_t>(LineKind::Polyline) + 1);
+    static_assert(std::size(kNames) == static_cast<std::size_t>(LineKind::MText) -
+                                           static_cast<std::size_t>(LineKind::Polyline) + 1);
     if (!IsEntityName(kind)) return {};
     return kNames[static_cast<std::size_t>(kind) - static_cast<std::size_t>(LineKind::Polyline)];
 }

@@ -72,9 +72,9 @@ EntityCensus::Tally EntityCensus::Unticked(const ExportSettings& s) const {
     Tally tally;
     for (std::size_t i = 0; i < known_.size(); ++i)
         if (known_[i] > 0 && !ticked[i])
-            tally.emplace_back(EntityName(static_cast<LineKind>(
-                                   i + static_cast<std::size_t>(LineKind::Polyline))),
-                               known_[i]);
+            tally.emplace_back(
+                EntityName(static_cast<LineKind>(i + static_cast<std::size_t>(LineKind::Polyline))),
+                known_[i]);
     return tally;
 }
 

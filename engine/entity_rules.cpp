@@ -75,25 +75,29 @@ constexpr Take kX{LineKind::G10, Slot::X}, kY{LineKind::G20, Slot::Y},
 
 // POINT, CIRCLE, ARC, ELLIPSE and INSERT: a point on each Z.
 constexpr Rules kPoint = MakeRules(LineKind::Point, EntityType::Point, "POINT", {kX, kY, kZPoint});
-constexpr Rules kCircle = MakeRules(LineKind::Circle, EntityType::Circle, "CIRCLE", {kX, kY, kZPoint});
+constexpr Rules kCircle =
+    MakeRules(LineKind::Circle, EntityType::Circle, "CIRCLE", {kX, kY, kZPoint});
 constexpr Rules kArc = MakeRules(LineKind::Arc, EntityType::Arc, "ARC", {kX, kY, kZPoint});
-constexpr Rules kEllipse = MakeRules(LineKind::Ellipse, EntityType::Ellipse, "ELLIPSE", {kX, kY, kZPoint});
+constexpr Rules kEllipse =
+    MakeRules(LineKind::Ellipse, EntityType::Ellipse, "ELLIPSE", {kX, kY, kZPoint});
 constexpr Rules kInsert = MakeRules(LineKind::Insert, EntityType::Block, "BLOCK",
-                                   {{LineKind::G2, Slot::BlockName}, kX, kY, kZPoint});
+                                    {{LineKind::G2, Slot::BlockName}, kX, kY, kZPoint});
 // LINE: start and end point. SPLINE: control points, and fit points on
 // request; both kinds share one set of coordinates.
-constexpr Rules kLine = MakeRules(LineKind::Line, EntityType::Line, "LINE", {kX,
-                                           kY,
-                                           kZPoint,
-                                           {LineKind::G11, Slot::X},
-                                           {LineKind::G21, Slot::Y},
-                                           {LineKind::G31, Slot::Z, Emission::Always}});
-constexpr Rules kSpline = MakeRules(LineKind::Spline, EntityType::Spline, "SPLINE", {kX,
-                                               kY,
-                                               kZPoint,
-                                               {LineKind::G11, Slot::X},
-                                               {LineKind::G21, Slot::Y},
-                                               {LineKind::G31, Slot::Z, Emission::FitPoint}});
+constexpr Rules kLine = MakeRules(LineKind::Line, EntityType::Line, "LINE",
+                                  {kX,
+                                   kY,
+                                   kZPoint,
+                                   {LineKind::G11, Slot::X},
+                                   {LineKind::G21, Slot::Y},
+                                   {LineKind::G31, Slot::Z, Emission::Always}});
+constexpr Rules kSpline = MakeRules(LineKind::Spline, EntityType::Spline, "SPLINE",
+                                    {kX,
+                                     kY,
+                                     kZPoint,
+                                     {LineKind::G11, Slot::X},
+                                     {LineKind::G21, Slot::Y},
+                                     {LineKind::G31, Slot::Z, Emission::FitPoint}});
 // TEXT and MTEXT: one point, written when the entity's closing line is read.
 constexpr Rules kText =
     MakeRules(LineKind::Text, EntityType::Text, "TEXT",
@@ -109,8 +113,8 @@ constexpr Rules kLwPolyline = MakeRules(
 
 // Every entity read by a table, by its name line. POLYLINE has no table: its
 // header decides whether it is a 2D or a 3D polyline.
-constexpr const Rules* kRuleTables[] = {&kPoint, &kCircle, &kArc,    &kEllipse, &kInsert,
-                                        &kLine,  &kSpline, &kText,   &kMText,   &kLwPolyline};
+constexpr const Rules* kRuleTables[] = {&kPoint, &kCircle, &kArc,  &kEllipse, &kInsert,
+                                        &kLine,  &kSpline, &kText, &kMText,   &kLwPolyline};
 
 const Rules* RulesOf(LineKind name) {
     for (const Rules* rules : kRuleTables)

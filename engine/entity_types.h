@@ -66,30 +66,32 @@ struct EntityTypeInfo {
     std::uint32_t rgb;      // the preview's colour, 0xRRGGBB
 };
 
+// clang-format off
 inline constexpr std::array<EntityTypeInfo, kEntityTypeCount> kEntityTypes{{
-    {EntityType::Point, {LineKind::Point, LineKind::Other}, field::ProcessPoints,
-     &RunCounters::Points, "Points", 0xD62728},
-    {EntityType::Circle, {LineKind::Circle, LineKind::Other}, field::ProcessCircles,
-     &RunCounters::Circles, "Circles", 0xFF7F0E},
-    {EntityType::Arc, {LineKind::Arc, LineKind::Other}, field::ProcessArcs, &RunCounters::Arcs,
-     "Arcs", 0x8C564B},
-    {EntityType::Ellipse, {LineKind::Ellipse, LineKind::Other}, field::ProcessEllipses,
-     &RunCounters::Ellipses, "Ellipses", 0xE377C2},
-    {EntityType::Block, {LineKind::Insert, LineKind::Other}, field::ProcessBlocks,
-     &RunCounters::Blocks, "Blocks", 0x7F7F7F},
-    {EntityType::Line, {LineKind::Line, LineKind::Other}, field::ProcessLines,
-     &RunCounters::Lines, "Lines", 0x1F77B4},
+    {EntityType::Point, {LineKind::Point, LineKind::Other},
+     field::ProcessPoints, &RunCounters::Points, "Points", 0xD62728},
+    {EntityType::Circle, {LineKind::Circle, LineKind::Other},
+     field::ProcessCircles, &RunCounters::Circles, "Circles", 0xFF7F0E},
+    {EntityType::Arc, {LineKind::Arc, LineKind::Other},
+     field::ProcessArcs, &RunCounters::Arcs, "Arcs", 0x8C564B},
+    {EntityType::Ellipse, {LineKind::Ellipse, LineKind::Other},
+     field::ProcessEllipses, &RunCounters::Ellipses, "Ellipses", 0xE377C2},
+    {EntityType::Block, {LineKind::Insert, LineKind::Other},
+     field::ProcessBlocks, &RunCounters::Blocks, "Blocks", 0x7F7F7F},
+    {EntityType::Line, {LineKind::Line, LineKind::Other},
+     field::ProcessLines, &RunCounters::Lines, "Lines", 0x1F77B4},
     {EntityType::Polyline2D, {LineKind::LwPolyline, LineKind::Polyline},
      field::Process2DPolylines, &RunCounters::Polylines2D, "2D Polylines", 0x2CA02C},
-    {EntityType::Polyline3D, {LineKind::Polyline, LineKind::Other}, field::Process3DPolylines,
-     &RunCounters::Polylines3D, "3D Polylines", 0x17BECF},
-    {EntityType::Spline, {LineKind::Spline, LineKind::Other}, field::ProcessSplines,
-     &RunCounters::Splines, "Splines", 0x9467BD},
-    {EntityType::Text, {LineKind::Text, LineKind::Other}, field::ProcessText,
-     &RunCounters::SingleTexts, "Single texts", 0xBCBD22},
-    {EntityType::MText, {LineKind::MText, LineKind::Other}, field::ProcessMText,
-     &RunCounters::MultilineTexts, "Multiline texts", 0x393B79},
+    {EntityType::Polyline3D, {LineKind::Polyline, LineKind::Other},
+     field::Process3DPolylines, &RunCounters::Polylines3D, "3D Polylines", 0x17BECF},
+    {EntityType::Spline, {LineKind::Spline, LineKind::Other},
+     field::ProcessSplines, &RunCounters::Splines, "Splines", 0x9467BD},
+    {EntityType::Text, {LineKind::Text, LineKind::Other},
+     field::ProcessText, &RunCounters::SingleTexts, "Single texts", 0xBCBD22},
+    {EntityType::MText, {LineKind::MText, LineKind::Other},
+     field::ProcessMText, &RunCounters::MultilineTexts, "Multiline texts", 0x393B79},
 }};
+// clang-format on
 
 constexpr const EntityTypeInfo& Info(EntityType type) {
     return kEntityTypes[static_cast<std::size_t>(type)];

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 
-
 namespace korvel {
 
 namespace {

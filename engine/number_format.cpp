@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "settings/korvel_error.h"
 

@@ -63,7 +63,8 @@ PreviewLabelLayout LabelLayoutOf(const std::vector<std::string>& fields, const N
         if (kinds[i] == kNumberKind && layout.numberField < 0) layout.numberField = position;
         if (kinds[i] == kCodeKind && layout.codeField < 0) layout.codeField = position;
     }
-    layout.codeIsLast = layout.codeField >= 0 && layout.codeField == static_cast<int>(kinds.size()) - 1;
+    layout.codeIsLast =
+        layout.codeField >= 0 && layout.codeField == static_cast<int>(kinds.size()) - 1;
     return layout;
 }
 

@@ -9,8 +9,8 @@
 
 namespace korvel {
 
-TranslatingSource::TranslatingSource(ByteSource& inner, std::size_t blockSize,
-                                     std::uint64_t offset, bool endAtCtrlZ)
+TranslatingSource::TranslatingSource(ByteSource& inner, std::size_t blockSize, std::uint64_t offset,
+                                     bool endAtCtrlZ)
     : inner_(inner),
       endAtCtrlZ_(endAtCtrlZ),
       in_(std::max<std::size_t>(blockSize, 16), '\0'),

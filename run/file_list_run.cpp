@@ -5,8 +5,8 @@
 namespace korvel {
 
 RunSummary CreateDataFiles(const FileListRunRequest& request, const FileListView& files,
-                           const ExportSettings& settings, const NameTables& names,
-                           RunHost& host, RunReport& report, const std::tm& startTime) {
+                           const ExportSettings& settings, const NameTables& names, RunHost& host,
+                           RunReport& report, const std::tm& startTime) {
     BeginRunReport(report, startTime);
     const std::string sourceFolder = WithTrailingSeparator(request.sourceFolder);
     const std::string destinationFolder = WithTrailingSeparator(request.destinationFolder);

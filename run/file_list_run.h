@@ -50,7 +50,7 @@ struct FileListRunRequest {
 // pass ends the run: it is thrown unchanged after the pass has closed its
 // files and the progress display has been hidden.
 RunSummary CreateDataFiles(const FileListRunRequest& request, const FileListView& files,
-                           const ExportSettings& settings, const NameTables& names,
-                           RunHost& host, RunReport& report, const std::tm& startTime);
+                           const ExportSettings& settings, const NameTables& names, RunHost& host,
+                           RunReport& report, const std::tm& startTime);
 
 }  // namespace korvel

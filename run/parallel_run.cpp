@@ -148,7 +148,8 @@ class DrawingRun {
             if (stop_ || failed_ || next_ >= slots_.size()) return std::nullopt;
             const DrawingSlot& candidate = slots_[next_];
             const bool blocked = std::any_of(
-                slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(next_), [&](const DrawingSlot& earlier) {
+                slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(next_),
+                [&](const DrawingSlot& earlier) {
                     return earlier.started && !earlier.finished && Overlaps(earlier, candidate);
                 });
             if (!blocked) break;
@@ -196,9 +197,8 @@ class DrawingRun {
 
 }  // namespace
 
-RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings,
-                           const ExportSettings& settings, const NameTables& names,
-                           const std::vector<std::string>& fields,
+RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings, const ExportSettings& settings,
+                           const NameTables& names, const std::vector<std::string>& fields,
                            const std::vector<std::string>& code, const ParallelRunOptions& options,
                            ParallelRunObserver& observer, RunReport& report,
                            const std::tm& startTime) {

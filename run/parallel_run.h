@@ -49,9 +49,8 @@ class ParallelRunObserver {
 // one pass after another would. With an error that ends the run, `report`
 // stops after the failing drawing's section and filesFailed is 1. When no
 // thread can be started, the drawings are converted on the calling thread.
-RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings,
-                           const ExportSettings& settings, const NameTables& names,
-                           const std::vector<std::string>& fields,
+RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings, const ExportSettings& settings,
+                           const NameTables& names, const std::vector<std::string>& fields,
                            const std::vector<std::string>& code, const ParallelRunOptions& options,
                            ParallelRunObserver& observer, RunReport& report,
                            const std::tm& startTime);

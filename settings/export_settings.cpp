@@ -18,9 +18,9 @@ namespace {
 // bytes, and zero everywhere else.
 constexpr bool IsTheDefaultImage(const SettingsImage& image) {
     constexpr std::pair<std::size_t, std::uint8_t> kNonZero[] = {
-        {0, 1},    {1, ','},  {11, 3},  {12, 't'},  {13, 'x'},  {14, 't'}, {22, 1}, {23, 1},
-        {24, 1},   {25, 1},   {26, 1},  {27, 1},    {36, 31},   {92, 1},   {148, 3}, {204, 3},
-        {260, 3},  {327, 1},  {328, ','}, {340, 2}, {344, 1},   {348, 1}};
+        {0, 1},   {1, ','}, {11, 3},    {12, 't'}, {13, 'x'}, {14, 't'}, {22, 1},  {23, 1},
+        {24, 1},  {25, 1},  {26, 1},    {27, 1},   {36, 31},  {92, 1},   {148, 3}, {204, 3},
+        {260, 3}, {327, 1}, {328, ','}, {340, 2},  {344, 1},  {348, 1}};
     SettingsImage expected{};
     for (const auto& [offset, value] : kNonZero) expected[offset] = value;
     return image == expected;

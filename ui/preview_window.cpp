@@ -359,11 +359,12 @@ void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& r
     const PointPreview& preview = *result->preview;
     QString legend;
     for (const PreviewType& type : preview.Types())
-        legend += QStringLiteral("<span style=\"color:#%1\">&#9632;</span> %2 %3<br>")
-                      .arg(type.rgb, 6, 16, QLatin1Char('0'))
-                      .arg(QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()))
-                               .toHtmlEscaped())
-                      .arg(type.count);
+        legend +=
+            QStringLiteral("<span style=\"color:#%1\">&#9632;</span> %2 %3<br>")
+                .arg(type.rgb, 6, 16, QLatin1Char('0'))
+                .arg(QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()))
+                         .toHtmlEscaped())
+                .arg(type.count);
     legend_->setText(legend);
     status_->setText(FromPathBytes(preview.Summary()));
     plot_->SetPreview(result->preview);

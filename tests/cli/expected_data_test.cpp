@@ -143,7 +143,8 @@ void HoldCorpusAgainst(const std::string& profile, const std::string& configArgs
         }
         if (writers[dataName] > 1) {
             EXPECT_TRUE(fs::exists(expected / ownName)) << ownName;
-            EXPECT_TRUE(data == ReadFile(expected / ownName)) << "data file differs from " << ownName;
+            EXPECT_TRUE(data == ReadFile(expected / ownName))
+                << "data file differs from " << ownName;
             ++ownFiles;
         }
 

@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cstring>
 #include <random>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/korvel_error.h"

@@ -1,7 +1,5 @@
 // The preview's points against the data files of the same settings, and its SVG form.
 #include "engine/point_preview.h"
-#include "engine/preview_svg.h"
-#include "run/drawing_conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +7,8 @@
 #include <map>
 #include <sstream>
 
+#include "engine/preview_svg.h"
+#include "run/drawing_conversion.h"
 #include "support/test_support.h"
 
 namespace korvel {

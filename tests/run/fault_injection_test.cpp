@@ -16,8 +16,8 @@
 
 #include "engine/file_pass.h"
 #include "run/file_list_run.h"
-#include "run/run_report.h"
 #include "run/reliability_support.h"
+#include "run/run_report.h"
 #include "settings/export_settings.h"
 #include "support/test_support.h"
 

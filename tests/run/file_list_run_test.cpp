@@ -1,7 +1,6 @@
 // The window's run over a fake file list and a fake host: naming, report
 // lines, the order of reads during a run, stop and error endings.
 #include "run/file_list_run.h"
-#include "run/run_report.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +9,7 @@
 #include <functional>
 
 #include "run/reliability_support.h"
+#include "run/run_report.h"
 #include "support/test_support.h"
 
 namespace korvel {

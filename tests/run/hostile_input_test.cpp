@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "run/file_list_run.h"
-#include "run/run_report.h"
 #include "run/reliability_support.h"
+#include "run/run_report.h"
 #include "support/test_support.h"
 
 namespace korvel {

@@ -23,7 +23,8 @@ struct Holder {
 
 [[gnu::noinline]] std::array<std::uint8_t, 404> StoresAfterALoopOverABracedList() {
     Holder s;
-    for (Flag f : {Flag{22}, Flag{23}, Flag{24}, Flag{25}, Flag{26}, Flag{27}}) s.image[f.offset] = 1;
+    for (Flag f : {Flag{22}, Flag{23}, Flag{24}, Flag{25}, Flag{26}, Flag{27}})
+        s.image[f.offset] = 1;
     for (int i = 0; i < 4; ++i) s.image[36 + i] = static_cast<std::uint8_t>(31u >> (8 * i));
     for (int i = 0; i < 4; ++i) s.image[348 + i] = static_cast<std::uint8_t>(1u >> (8 * i));
     return s.image;

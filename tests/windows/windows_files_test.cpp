@@ -9,8 +9,8 @@
 
 #include "engine/byte_source.h"
 #include "run/file_list_run.h"
-#include "run/run_report.h"
 #include "run/reliability_support.h"
+#include "run/run_report.h"
 #include "settings/path_text.h"
 #include "support/test_support.h"
 
