@@ -303,3 +303,68 @@ TEST(FilePass, ProgressOfTinyFileIsComplete) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+// Settings the window never writes but a configuration file may hold.
+TEST(FilePass, StoredSettingsTheLinesDoNotFollow) {
+    const std::string drawing =
+        Entities({"  0", "POLYLINE", " 70", "0",      "  0", "VERTEX", " 10", "1", " 20", "1",
+                  " 30", "0",        "  0", "VERTEX", " 70", "1",      " 10", "2", " 20", "2",
+                  " 30", "0",        "  0", "SEQEND", "  0", "SPLINE", " 10", "3", " 20", "3",
+                  " 30", "0",        " 11", "4",      " 21", "4",      " 31", "0"});
+    ExportSettings plain = DefaultSettings();
+    plain.Set(field::ProcessSplines, true);
+    plain.Set(field::Include2DPolylineExtraPoints, false);
+    const std::string lines = ConvertText(drawing, plain).data;
+
+    // Fields are joined by a comma whatever the separator setting holds.
+    ExportSettings semicolon = plain;
+    semicolon.Set(field::FieldSeparator, ";");
+    EXPECT_EQ(ConvertText(drawing, semicolon).data, lines);
+
+    // A flag byte of 2 ticks an entity type, but leaves an include option off.
+    ExportSettings twos = plain;
+    for (BoolField f : {field::Process2DPolylines, field::ProcessSplines,
+                        field::Include2DPolylineExtraPoints, field::IncludeSplineFitPoints})
+        twos.image[f.offset] = 2;
+    EXPECT_EQ(ConvertText(drawing, twos).data, lines);
+    for (BoolField f : {field::Include2DPolylineExtraPoints, field::IncludeSplineFitPoints}) {
+        ExportSettings one = plain;
+        one.Set(f, true);
+        EXPECT_NE(ConvertText(drawing, one).data, lines);  // the include options act at 1
+    }
+}
+
+// A progress display that records every position shown.
+class RecordingHost : public FixedListsHost {
+  public:
+    RecordingHost() : FixedListsHost({"X"}, {}) {}
+    void SetProgressPosition(int position) override { positions.push_back(position); }
+    std::vector<int> positions;
+};
+
+TEST(FilePass, ProgressShowsEveryPositionOnceInOrderThroughTheDrawing) {
+    // 1000 blocks of 128 bytes: each block read moves the figure by a tenth.
+    std::string drawing = "ENTITIES\r\n";
+    while (drawing.size() < 127000)
+        drawing += "  0\r\nPOINT\r\n 10\r\n1.5\r\n 20\r\n2.5\r\n 30\r\n3.5\r\n";
+    drawing += "999\r\n";  // a comment, long enough to fill the last block
+    drawing += std::string(128000 - drawing.size() - 12, 'x') + "\r\n  0\r\nEOF\r\n";
+    ASSERT_EQ(drawing.size(), 128000u);
+    test::TempDir dir;
+    test::WriteFile(dir / "p.dxf", drawing);
+    RecordingHost host;
+    const ExportSettings settings = DefaultSettings();
+    const NameTables names = ShippedNameTables();
+    RunReport report;
+    FilePass pass(settings, names, host, report);
+    pass.ConvertDxfFile(dir / "p.dxf", dir / "p.txt");
+    std::vector<int> everyPosition(101);
+    for (int i = 0; i <= 100; ++i) everyPosition[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(host.positions, everyPosition);
+}
+
+}  // namespace
+}  // namespace korvel
