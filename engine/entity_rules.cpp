@@ -36,6 +36,7 @@ struct Take {
 struct EntityReader::Rules {
     LineKind name;             // the entity's name line
     EntityType counted;        // the type it is ticked and counted as
+    BoolField ticked;          // the flag of that type
     std::string_view type;     // the entity type written in the Code
     std::string_view zStart;   // Z before any group sets it
     bool emitAtClose = false;  // one point when the closing "  0" is read
@@ -49,7 +50,7 @@ using Rules = EntityReader::Rules;
 constexpr Rules MakeRules(LineKind name, EntityType counted, std::string_view type,
                           std::initializer_list<Take> takes, bool emitAtClose = false,
                           std::string_view zStart = {}) {
-    Rules rules{name, counted, type, zStart, emitAtClose, {}};
+    Rules rules{name, counted, Info(counted).flag, type, zStart, emitAtClose, {}};
     // Handle and layer are those of the entity itself, for every kind.
     rules.groups[Index(LineKind::G5)] = {Slot::Handle};
     rules.groups[Index(LineKind::G8)] = {Slot::Layer};
@@ -113,14 +114,14 @@ constexpr Rules kLwPolyline = MakeRules(
 
 // Every entity read by a table, by its name line. POLYLINE has no table: its
 // header decides whether it is a 2D or a 3D polyline.
-constexpr const Rules* kRuleTables[] = {&kPoint, &kCircle, &kArc,  &kEllipse, &kInsert,
-                                        &kLine,  &kSpline, &kText, &kMText,   &kLwPolyline};
-
-const Rules* RulesOf(LineKind name) {
-    for (const Rules* rules : kRuleTables)
-        if (rules->name == name) return rules;
-    return nullptr;
-}
+constexpr std::size_t kEntityNames = Index(LineKind::MText) - Index(LineKind::Polyline) + 1;
+constexpr std::array<const Rules*, kEntityNames> kRulesByName = [] {
+    std::array<const Rules*, kEntityNames> byName{};
+    for (const Rules* rules : {&kPoint, &kCircle, &kArc, &kEllipse, &kInsert, &kLine, &kSpline,
+                               &kText, &kMText, &kLwPolyline})
+        byName[Index(rules->name) - Index(LineKind::Polyline)] = rules;
+    return byName;
+}();
 
 static_assert(TakenGroups(kPoint) == 5 && TakenGroups(kInsert) == 6 && TakenGroups(kLine) == 8 &&
               TakenGroups(kSpline) == 8 && TakenGroups(kText) == 6 &&
@@ -142,9 +143,9 @@ bool Writes(Emission emission, bool fitPoints) {
 void EntityReader::ExtractIfTicked(LineKind name) {
     if (name == LineKind::Polyline) {
         ExtractPolyline();
-    } else if (const Rules* rules = RulesOf(name);
-               rules != nullptr && Ticked(settings_, rules->counted)) {
-        Extract(*rules);
+    } else if (IsEntityName(name)) {
+        const Rules& rules = *kRulesByName[Index(name) - Index(LineKind::Polyline)];
+        if (settings_.Get(rules.ticked)) Extract(rules);
     }
 }
 

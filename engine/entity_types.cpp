@@ -13,14 +13,6 @@ static_assert(InTableOrder(), "kEntityTypes is indexed by EntityType");
 
 }  // namespace
 
-std::int32_t& RunCounters::operator[](EntityType type) {
-    return this->*Info(type).counter;
-}
-
-std::int32_t RunCounters::operator[](EntityType type) const {
-    return this->*Info(type).counter;
-}
-
 std::string ReportLabel(EntityType type) {
     std::string label(Info(type).name);
     label.resize(16, ' ');

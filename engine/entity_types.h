@@ -44,8 +44,8 @@ struct RunCounters {
     std::int32_t SingleTexts = 0;
     std::int32_t MultilineTexts = 0;
 
-    std::int32_t& operator[](EntityType type);
-    std::int32_t operator[](EntityType type) const;
+    inline std::int32_t& operator[](EntityType type);
+    inline std::int32_t operator[](EntityType type) const;
     friend bool operator==(const RunCounters&, const RunCounters&) = default;
 };
 
@@ -95,6 +95,14 @@ inline constexpr std::array<EntityTypeInfo, kEntityTypeCount> kEntityTypes{{
 
 constexpr const EntityTypeInfo& Info(EntityType type) {
     return kEntityTypes[static_cast<std::size_t>(type)];
+}
+
+std::int32_t& RunCounters::operator[](EntityType type) {
+    return this->*Info(type).counter;
+}
+
+std::int32_t RunCounters::operator[](EntityType type) const {
+    return this->*Info(type).counter;
 }
 
 // Whether the type is ticked in `settings`.
