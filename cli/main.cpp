@@ -15,6 +15,7 @@
 #include "engine/point_preview.h"
 #include "engine/preview_svg.h"
 #include "run/drawing_conversion.h"
+#include "run/layer_listing.h"
 #include "run/parallel_run.h"
 #include "run/run_report.h"
 #include "settings/export_settings.h"
@@ -161,6 +162,43 @@ struct RunSettings {
     std::vector<std::string> fields, code;
 };
 
+// The reading options of the command line over those of the configuration.
+void ApplyReadingOptions(const CliOptions& options, ExtendedOptions& extended) {
+    if (options.layers) extended.layers.include = *options.layers;
+    if (options.excludeLayers) extended.layers.exclude = *options.excludeLayers;
+    if (options.visibleLayersOnly) extended.layers.visibleOnly = true;
+    if (options.modelSpaceOnly) extended.layers.modelSpaceOnly = true;
+    if (options.attributeNumber) extended.attributes.number = *options.attributeNumber;
+    if (options.attributeZ) extended.attributes.z = *options.attributeZ;
+    if (options.attributeText) extended.attributes.text = *options.attributeText;
+    if (options.blockContents) extended.blockContents = true;
+}
+
+// --list-layers: each drawing's path, then its layers as LayerListingText
+// has them, and an empty line.
+int ListDrawingLayers(const CliOptions& options, const std::vector<DrawingJob>& jobs,
+                      const NameTables& names, const PassOptions& passOptions) {
+    int status = kAllConverted;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        std::vector<LayerCensus::Layer> layers;
+        try {
+            if (!ListLayers(jobs[i].dxfPath, names, passOptions, layers)) {
+                std::fprintf(stderr, "korvel-cli: %s: %s\n", options.files[i].c_str(),
+                             OpenFailureReason(PathFromText(jobs[i].dxfPath)).c_str());
+                status = kSomeNotOpened;
+                continue;
+            }
+        } catch (...) {
+            Failure(PassErrorMessage(jobs[i].dxfPath, std::current_exception()));
+            return kRunError;
+        }
+        const std::string text = jobs[i].dxfPath + "\n" + LayerListingText(layers) + "\n";
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    if (std::fflush(stdout) != 0) return Failure("standard output: " + SystemErrorText(errno));
+    return status;
+}
+
 int LoadRunSettings(const CliOptions& options, const NameTables& names, RunSettings& run) {
     run.config.SetDefaultSettings();
     if (!options.configPath.empty()) {
@@ -183,6 +221,7 @@ int LoadRunSettings(const CliOptions& options, const NameTables& names, RunSetti
     }
     // The window's own check before a run.
     if (run.fields.empty()) return Usage("Please select data to export");
+    ApplyReadingOptions(options, run.config.options);
     return kAllConverted;
 }
 
@@ -251,6 +290,8 @@ int Run(int argc, char** argv) {
     runOptions.keepGoing = options.keepGoing;
     runOptions.passOptions.alignGroupCodes = options.alignCodes;
     runOptions.passOptions.missingZAsZero = options.missingZ;
+    runOptions.passOptions.extended = run.config.options;
+    if (options.listLayers) return ListDrawingLayers(options, jobs, names, runOptions.passOptions);
 
     if (options.noData)
         return WritePreview(options, jobs[0].dxfPath, settings, names, run.fields, run.code,

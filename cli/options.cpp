@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <string_view>
 
+#include "engine/layer_patterns.h"
+#include "settings/korvel_error.h"
+
 namespace korvel::cli {
 
 namespace {
@@ -54,6 +57,16 @@ std::string NonEmpty(const std::string& value, const char* option, const char* w
     return value;
 }
 
+// A layer pattern list as given, once it is known to read.
+std::string Patterns(const std::string& list, const char* option) {
+    try {
+        LayerPatterns patterns(list);
+    } catch (const KorvelError& e) {
+        throw UsageError(std::string(option) + ": " + e.what());
+    }
+    return list;
+}
+
 // One option of the command line: its short letter (0: none), its long
 // name, whether it takes a value, and what it sets. A flag is given the
 // empty text.
@@ -101,6 +114,31 @@ constexpr OptionSpec kOptions[] = {
          o.previewPath = NonEmpty(v, "--preview", "a file name");
      }},
     {0, "--no-data", false, [](CliOptions& o, const std::string&) { o.noData = true; }},
+    {0, "--layers", true,
+     [](CliOptions& o, const std::string& v) { o.layers = Patterns(v, "--layers"); }},
+    {0, "--exclude-layers", true,
+     [](CliOptions& o, const std::string& v) {
+         o.excludeLayers = Patterns(v, "--exclude-layers");
+     }},
+    {0, "--visible-layers-only", false,
+     [](CliOptions& o, const std::string&) { o.visibleLayersOnly = true; }},
+    {0, "--model-space-only", false,
+     [](CliOptions& o, const std::string&) { o.modelSpaceOnly = true; }},
+    {0, "--attribute-number", true,
+     [](CliOptions& o, const std::string& v) {
+         o.attributeNumber = NonEmpty(v, "--attribute-number", "a tag");
+     }},
+    {0, "--attribute-z", true,
+     [](CliOptions& o, const std::string& v) {
+         o.attributeZ = NonEmpty(v, "--attribute-z", "a tag");
+     }},
+    {0, "--attribute-text", true,
+     [](CliOptions& o, const std::string& v) {
+         o.attributeText = NonEmpty(v, "--attribute-text", "a tag");
+     }},
+    {0, "--block-contents", false,
+     [](CliOptions& o, const std::string&) { o.blockContents = true; }},
+    {0, "--list-layers", false, [](CliOptions& o, const std::string&) { o.listLayers = true; }},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -142,6 +180,8 @@ void CheckCombinations(const CliOptions& o) {
         throw UsageError("--preview takes exactly one DXF file, not standard input");
     if (o.noData && o.previewPath.empty()) throw UsageError("--no-data needs --preview");
     if (o.noData && o.toStdout) throw UsageError("--no-data and --stdout exclude each other");
+    if (o.listLayers && (o.toStdout || !o.previewPath.empty()))
+        throw UsageError("--list-layers writes no data: not with --stdout or --preview");
     // Standard input has no name to give a data file.
     if (!o.toStdout && std::find(o.files.begin(), o.files.end(), "-") != o.files.end())
         throw UsageError("reading standard input ('-') needs --stdout");
@@ -219,6 +259,25 @@ Options:
                           of the counts and the extent
       --no-data           with --preview: write the picture only, no data
                           file and no report
+
+Reading, beyond the settings (also kept in FILE.krv.toml beside a
+configuration, which -c reads):
+      --layers LIST       only entities on layers matching one of the
+                          comma-separated patterns (* any text, ? one
+                          character, [A-C] one of a set; case does not
+                          matter), e.g. --layers 'SURVEY*,PTS'
+      --exclude-layers LIST  no entities on layers matching a pattern
+      --visible-layers-only  no entities on layers that are off or frozen
+      --model-space-only  no entities in paper space
+      --attribute-number TAG  an INSERT's point is numbered by its attribute
+                          TAG (the Number prefix stays)
+      --attribute-z TAG   an INSERT's Z is its attribute TAG, when a number
+      --attribute-text TAG  the Code's text element of an INSERT is its
+                          attribute TAG
+      --block-contents    also the points of the entities inside inserted
+                          blocks, where the drawing shows them
+      --list-layers       print each drawing's layers, their state and their
+                          entities by type; write no data file
   -k, --keep-going        an error ends its drawing only: the report gets an
                           error line in place of its counts, the run goes on,
                           and the exit status is 1 at the end

@@ -1,6 +1,7 @@
 // The command line of korvel-cli.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -29,10 +30,17 @@ struct CliOptions {
     bool version = false;
     bool alignCodes = false;
     bool missingZ = false;
-    bool keepGoing = false;          // an error ends its drawing only
-    unsigned jobs = 1;               // drawings at a time; 0: one per processor core
-    std::string previewPath;         // --preview FILE.svg; empty: none
-    bool noData = false;             // with --preview: no data file, no report
+    bool keepGoing = false;   // an error ends its drawing only
+    unsigned jobs = 1;        // drawings at a time; 0: one per processor core
+    std::string previewPath;  // --preview FILE.svg; empty: none
+    bool noData = false;      // with --preview: no data file, no report
+    // The options beyond the record, each over what the configuration says.
+    std::optional<std::string> layers, excludeLayers;  // pattern lists
+    bool visibleLayersOnly = false;
+    bool modelSpaceOnly = false;
+    std::optional<std::string> attributeNumber, attributeZ, attributeText;  // tags
+    bool blockContents = false;
+    bool listLayers = false;         // print each drawing's layers, write no data file
     std::vector<std::string> files;  // "-": standard input
 };
 

@@ -53,12 +53,16 @@ class DxfCursor {
         if (probeLines_ > 0) Probe(value);
     }
 
-    // The kind of the line after the last one read (Other at the end).
+    // The kind of the line after the last one read (Other at the end), and
+    // its text.
     LineKind PeekKind() { return reader_.PeekKind(); }
+    std::string_view PeekLine() { return reader_.PeekLine(); }
     bool AtEnd() { return reader_.AtEnd(); }
 
-    // The number (from 1) of the line read last.
-    std::uint64_t LineNumber() const { return reader_.LineNumber(); }
+    // The number (from 1) of the line read last, in the drawing: a cursor
+    // over lines kept from the drawing counts from the first of them.
+    std::uint64_t LineNumber() const { return lineBase_ + reader_.LineNumber(); }
+    void SetLineBase(std::uint64_t linesBefore) { lineBase_ = linesBefore; }
     std::uint64_t ConsumedBytes() const { return reader_.ConsumedBytes(); }
 
   private:
@@ -69,6 +73,7 @@ class DxfCursor {
     LineReader& reader_;
     std::string_view line_;
     LineKind kind_ = LineKind::Other;
+    std::uint64_t lineBase_ = 0;
     int probeLines_ = 0;  // lines still to look at
     int probed_ = 0;      // lines looked at
     bool unaligned_ = false;

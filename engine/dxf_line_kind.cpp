@@ -40,8 +40,24 @@ LineKind ClassifyGroupCode(std::string_view s) {
             return LineKind::G31;
         case ('3' << 8) | '8':
             return LineKind::G38;
+        case ('4' << 8) | '1':
+            return LineKind::G41;
+        case ('4' << 8) | '2':
+            return LineKind::G42;
         case ('4' << 8) | '3':
             return LineKind::G43;
+        case ('4' << 8) | '4':
+            return LineKind::G44;
+        case ('4' << 8) | '5':
+            return LineKind::G45;
+        case ('5' << 8) | '0':
+            return LineKind::G50;
+        case ('6' << 8) | '6':
+            return LineKind::G66;
+        case ('6' << 8) | '7':
+            return LineKind::G67;
+        case ('7' << 8) | '1':
+            return LineKind::G71;
         case ('7' << 8) | '0':
             return LineKind::G70;
         default:
@@ -73,6 +89,11 @@ LineKind ClassifyLine(std::string_view s) {
     switch (s.size()) {
         case 3:
             if (s[0] == ' ') return ClassifyGroupCode(s);
+            if (s[0] == '2' && s[2] == '0') {
+                if (s[1] == '1') return LineKind::G210;
+                if (s[1] == '2') return LineKind::G220;
+                if (s[1] == '3') return LineKind::G230;
+            }
             return Is(s, "ARC") ? LineKind::Arc : LineKind::Other;
         case 4:
             if (Is(s, "LINE")) return LineKind::Line;

@@ -45,9 +45,28 @@ enum class LineKind : std::uint8_t {
     // The parts of a POLYLINE.
     Vertex,
     Seqend,
+    // Group codes read only with the options beyond the record: block
+    // references (scale, rotation, attributes follow, columns and rows and
+    // their spacing), paper space, and the extrusion direction of an entity.
+    G41,
+    G42,
+    G44,
+    G45,
+    G50,
+    G66,
+    G67,
+    G71,
+    G210,
+    G220,
+    G230,
 };
 
-inline constexpr std::size_t kLineKindCount = static_cast<std::size_t>(LineKind::Seqend) + 1;
+inline constexpr std::size_t kLineKindCount = static_cast<std::size_t>(LineKind::G230) + 1;
+
+// The group codes the options add; without them they are lines like any other.
+constexpr bool IsOptionGroup(LineKind kind) {
+    return kind >= LineKind::G41;
+}
 
 constexpr bool IsEntityName(LineKind kind) {
     return kind >= LineKind::Polyline && kind <= LineKind::MText;

@@ -45,7 +45,7 @@ void EntityCensus::Count(LineKind kind, std::string_view name) {
         return;
     }
     // Group codes, section names and the parts of a POLYLINE or INSERT are no entities.
-    if (kind != LineKind::Other || name == "ATTRIB") return;
+    if ((kind != LineKind::Other && !IsOptionGroup(kind)) || name == "ATTRIB") return;
     if (name == "ENDSEC") {
         ended_ = true;
         return;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "engine/extended_reading.h"
 #include "engine/number_format.h"
 #include "settings/korvel_error.h"
 
@@ -40,6 +41,7 @@ struct EntityReader::Rules {
     std::string_view type;     // the entity type written in the Code
     std::string_view zStart;   // Z before any group sets it
     bool emitAtClose = false;  // one point when the closing "  0" is read
+    bool ocs = false;          // its coordinates are in its object coordinate system
     std::array<GroupRule, kLineKindCount> groups{};
 };
 
@@ -50,7 +52,11 @@ using Rules = EntityReader::Rules;
 constexpr Rules MakeRules(LineKind name, EntityType counted, std::string_view type,
                           std::initializer_list<Take> takes, bool emitAtClose = false,
                           std::string_view zStart = {}) {
-    Rules rules{name, counted, Info(counted).flag, type, zStart, emitAtClose, {}};
+    Rules rules{name, counted, Info(counted).flag, type, zStart, emitAtClose, false, {}};
+    // CIRCLE, ARC, TEXT, LWPOLYLINE and INSERT give their points in their
+    // object coordinate system; the others in world coordinates.
+    rules.ocs = name == LineKind::Circle || name == LineKind::Arc || name == LineKind::Text ||
+                name == LineKind::LwPolyline || name == LineKind::Insert;
     // Handle and layer are those of the entity itself, for every kind.
     rules.groups[Index(LineKind::G5)] = {Slot::Handle};
     rules.groups[Index(LineKind::G8)] = {Slot::Layer};
@@ -140,12 +146,68 @@ bool Writes(Emission emission, bool fitPoints) {
 
 }  // namespace
 
+EntityReader::EntityReader(DxfCursor& cursor, PointWriter& points, const ExportSettings& settings,
+                           RunCounters& counters, bool missingZAsZero, ExtendedReading* extended,
+                           const BlockScope* scope)
+    : cursor_(cursor),
+      points_(points),
+      settings_(settings),
+      counters_(counters),
+      missingZAsZero_(missingZAsZero),
+      extended_(extended),
+      scope_(scope) {
+    if (extended_ != nullptr) MakeExtendedRules();
+}
+
+EntityReader::~EntityReader() = default;
+
+// The groups the options read besides, added to a copy of each table: paper
+// space, the placement of a block reference and whether attributes follow
+// it, and an entity's extrusion direction.
+void EntityReader::MakeExtendedRules() {
+    const ExtendedOptions& options = extended_->Options();
+    for (const Rules* base : kRulesByName) {
+        Rules rules = base != nullptr ? *base : Rules{};
+        const auto take = [&](LineKind code, Slot slot) { rules.groups[Index(code)] = {slot}; };
+        if (base != nullptr && options.layers.modelSpaceOnly) take(LineKind::G67, Slot::Space);
+        if (base != nullptr && rules.name == LineKind::Insert && options.attributes.Any())
+            take(LineKind::G66, Slot::AttributesFollow);
+        if (base != nullptr && rules.name == LineKind::Insert && options.blockContents) {
+            take(LineKind::G41, Slot::ScaleX);
+            take(LineKind::G42, Slot::ScaleY);
+            take(LineKind::G43, Slot::ScaleZ);
+            take(LineKind::G50, Slot::Rotation);
+            take(LineKind::G70, Slot::Columns);
+            take(LineKind::G71, Slot::Rows);
+            take(LineKind::G44, Slot::ColumnSpacing);
+            take(LineKind::G45, Slot::RowSpacing);
+        }
+        if (base != nullptr && rules.ocs && options.blockContents) {
+            take(LineKind::G210, Slot::ExtrusionX);
+            take(LineKind::G220, Slot::ExtrusionY);
+            take(LineKind::G230, Slot::ExtrusionZ);
+        }
+        extendedRules_.push_back(rules);
+    }
+}
+
+const EntityReader::Rules& EntityReader::RulesFor(LineKind name) const {
+    const std::size_t i = Index(name) - Index(LineKind::Polyline);
+    return extended_ != nullptr ? extendedRules_[i] : *kRulesByName[i];
+}
+
 void EntityReader::ExtractIfTicked(LineKind name) {
     if (name == LineKind::Polyline) {
         ExtractPolyline();
     } else if (IsEntityName(name)) {
-        const Rules& rules = *kRulesByName[Index(name) - Index(LineKind::Polyline)];
-        if (settings_.Get(rules.ticked)) Extract(rules);
+        const Rules& rules = RulesFor(name);
+        if (settings_.Get(rules.ticked)) {
+            Extract(rules);
+        } else if (name == LineKind::Insert && extended_ != nullptr &&
+                   extended_->Options().blockContents) {
+            // Its block's entities are read whether or not its own point is.
+            Extract(rules, false);
+        }
     }
 }
 
@@ -157,21 +219,33 @@ void EntityReader::StartEntity(std::string_view name, EntityType type) {
     values_.Layer.Clear();
     values_.BlockName.Clear();
     values_.Text.Clear();
+    values_.Number.Clear();
     values_.EntityType.Assign(name);
     values_.type = type;
+    if (extended_ != nullptr) {
+        extras_ = {};
+        attributes_.clear();
+        holdPoints_ = true;
+    }
     valueLines_.fill(0);
     entityMissesZ_ = false;
     zPending_ = {};
     queue_.clear();
 }
 
-void EntityReader::EndEntity() {
+bool EntityReader::EndEntity(bool passes) {
     // A point still waiting here was cut off with its drawing; those written
     // after it still stand.
     for (QueuedPoint& p : queue_) p.waiting = false;
+    holdPoints_ = false;
+    if (!passes) {
+        queue_.clear();
+        return false;
+    }
     WriteReadyPoints();
     RunningNumbers& numbers = points_.Numbers();
     numbers.EntityNumber = Incremented(numbers.EntityNumber);
+    return true;
 }
 
 // The entity's next group code line; false at the end of the file, which cuts
@@ -188,15 +262,16 @@ void EntityReader::ReadValue(Slot slot) {
 }
 
 void EntityReader::Emit() {
-    if (queue_.empty())
+    if (queue_.empty() && !holdPoints_)
         points_.Write(values_, valueLines_, cursor_.LineNumber());
     else
-        queue_.push_back({values_, valueLines_, LineKind::Other, false});
+        queue_.push_back(
+            {values_, valueLines_, LineKind::Other, false, holdPoints_ ? cursor_.LineNumber() : 0});
 }
 
 // Every entity but POLYLINE: its groups are read into their texts until the
 // closing "  0"; points are written as the entity's rules say.
-void EntityReader::Extract(const Rules& rules) {
+void EntityReader::Extract(const Rules& rules, bool emitOwnPoints) {
     StartEntity(rules.type, rules.counted);
     if (!rules.zStart.empty()) values_.Z.Assign(rules.zStart);
     const bool fitPoints = IncludeOptionSet(settings_, field::IncludeSplineFitPoints);
@@ -213,8 +288,21 @@ void EntityReader::Extract(const Rules& rules) {
             break;
         }
     }
-    EndEntity();
-    counters_[rules.counted] = Incremented(counters_[rules.counted]);
+    if (extended_ == nullptr) {
+        EndEntity();
+        counters_[rules.counted] = Incremented(counters_[rules.counted]);
+        return;
+    }
+    const bool insert = rules.name == LineKind::Insert;
+    if (insert) ReadAttributes();
+    const bool passes = EntityPasses();
+    if (passes && emitOwnPoints) {
+        if (insert) ApplyAttributes();
+        PlaceQueuedPoints(rules.ocs);
+    }
+    if (EndEntity(passes && emitOwnPoints))
+        counters_[rules.counted] = Incremented(counters_[rules.counted]);
+    if (passes && insert && extended_->Options().blockContents) ExpandInsert();
 }
 
 // Takes the groups every entity shares: handle and layer.
@@ -246,9 +334,14 @@ void EntityReader::ExtractPolyline() {
     headerFlags_.Assign("0");
     std::uint64_t headerFlagsLine = 0;
     while (NextGroup()) {
-        if (!TakeCommon() && cursor_.Kind() == LineKind::G70) {
+        if (TakeCommon()) {
+        } else if (cursor_.Kind() == LineKind::G70) {
             cursor_.ReadValue(headerFlags_);
             headerFlagsLine = cursor_.LineNumber();
+        } else if (extended_ != nullptr) {
+            // The extended tables' slots of a 2D polyline: space and extrusion.
+            const Slot slot = RulesFor(LineKind::LwPolyline).groups[Index(cursor_.Kind())].slot;
+            if (slot >= Slot::Space) ReadValue(slot);
         }
         if (cursor_.Kind() == LineKind::Vertex) break;
     }
@@ -257,6 +350,12 @@ void EntityReader::ExtractPolyline() {
     const bool is3D = (Flags(headerFlags_, headerFlagsLine) & 8) != 0;
     values_.type = is3D ? EntityType::Polyline3D : EntityType::Polyline2D;
     if (!Ticked(settings_, values_.type)) return;
+    const bool passes = extended_ == nullptr || EntityPasses();
+    if (!passes) {
+        SkipVertices();
+        EndEntity(false);
+        return;
+    }
     const bool include = IncludeOptionSet(settings_, is3D ? field::Include3DPolylineExtraPoints
                                                           : field::Include2DPolylineExtraPoints);
     counters_[values_.type] = Incremented(counters_[values_.type]);
@@ -292,7 +391,14 @@ void EntityReader::ExtractPolyline() {
         }
         if (cursor_.Kind() == LineKind::Seqend) break;
     }
+    if (extended_ != nullptr) PlaceQueuedPoints(!is3D);
     EndEntity();
+}
+
+// A polyline the options leave out: its vertices are passed over up to SEQEND.
+void EntityReader::SkipVertices() {
+    while (NextGroup())
+        if (cursor_.Kind() == LineKind::Seqend) break;
 }
 
 // ---- Points whose Z group is missing ----
@@ -354,9 +460,11 @@ void EntityReader::CloseEntityPoints() {
 }
 
 void EntityReader::WriteReadyPoints() {
+    if (holdPoints_) return;  // the entity's end decides
     std::size_t ready = 0;
     while (ready < queue_.size() && !queue_[ready].waiting) {
-        points_.Write(queue_[ready].values, queue_[ready].lines, cursor_.LineNumber());
+        const QueuedPoint& p = queue_[ready];
+        points_.Write(p.values, p.lines, p.line != 0 ? p.line : cursor_.LineNumber());
         ++ready;
     }
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(ready));

@@ -51,15 +51,47 @@ class ValueText {
 };
 
 // The texts one extractor hands over for one point, exactly as read, and the
-// type of the entity the point belongs to.
+// type of the entity the point belongs to. `Number`, empty but for a point
+// numbered by a block attribute, takes the place of the running number.
 struct EntityValues {
-    ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text;
+    ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text, Number;
     korvel::EntityType type = korvel::EntityType::Point;
+};
+
+// The texts the options beyond the record read besides: paper space, a block
+// reference's placement, and the extrusion direction of an entity.
+struct EntityExtras {
+    ValueText Space, AttributesFollow, ScaleX, ScaleY, ScaleZ, Rotation, Columns, Rows,
+        ColumnSpacing, RowSpacing, ExtrusionX, ExtrusionY, ExtrusionZ;
 };
 
 // Which text of an entity a group's value goes to. A group an extractor does
 // not take has no slot: it is consumed alone.
-enum class Slot : std::uint8_t { None, X, Y, Z, Handle, Layer, BlockName, Text, Count };
+enum class Slot : std::uint8_t {
+    None,
+    X,
+    Y,
+    Z,
+    Handle,
+    Layer,
+    BlockName,
+    Text,
+    // The texts of EntityExtras, in their order.
+    Space,
+    AttributesFollow,
+    ScaleX,
+    ScaleY,
+    ScaleZ,
+    Rotation,
+    Columns,
+    Rows,
+    ColumnSpacing,
+    RowSpacing,
+    ExtrusionX,
+    ExtrusionY,
+    ExtrusionZ,
+    Count
+};
 
 // The line each text of an entity was read from (0: not read).
 using ValueLines = std::array<std::uint64_t, static_cast<std::size_t>(Slot::Count)>;

@@ -116,13 +116,21 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
 
     LineReader reader(source);
     DxfCursor cursor(reader);
-    if (!cursor.SkipToEntities()) {
+    // The options beyond the record: every one off reads as ever.
+    std::optional<ExtendedReading> extended;
+    if (options.extended.AnyOn() || options.layerCensus != nullptr)
+        extended.emplace(options.extended, options.layerCensus);
+    const bool entitiesFound = extended && extended->NeedsTables()
+                                   ? extended->tables.ReadToEntities(cursor, extended->KeepBlocks())
+                                   : cursor.SkipToEntities();
+    if (!entitiesFound) {
         report_.emplace_back(kNoEntitiesWarning);
         return;
     }
     if (!options.alignGroupCodes) cursor.ProbeAlignment(kAlignmentProbeLines);
     PointWriter points(composer_, sink, observer, numbers_, settings_);
-    EntityReader entities(cursor, points, settings_, counters_, options.missingZAsZero);
+    EntityReader entities(cursor, points, settings_, counters_, options.missingZAsZero,
+                          extended ? &*extended : nullptr);
     EntityCensus census;
     try {
         MainLoop(cursor, entities, census, source.Size());
@@ -146,6 +154,8 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
         report_.emplace_back(kTruncatedWarning);
     if (entities.MissingZEntities() > 0)
         report_.push_back(MissingZWarning(entities.MissingZEntities()));
+    if (extended) extended->AppendReport(report_);
+    if (options.layerCensus != nullptr) options.layerCensus->SetTable(extended->tables.Layers());
     if (!cursor.CodesUnaligned() && !entities.EndedInsideEntity()) {
         std::string warning = census.NoTickedTypeWarning(settings_, counters_);
         if (!warning.empty()) report_.push_back(std::move(warning));
@@ -210,6 +220,12 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath, PointObserve
     FileSource source;
     if (!OpenDrawing(dxfPath, source)) return;
     RunNamed(source, nullptr, &observer, FileNamePart(PathText(dxfPath)));
+}
+
+void FilePass::CountDxfFile(const std::filesystem::path& dxfPath) {
+    FileSource source;
+    if (!OpenDrawing(dxfPath, source)) return;
+    RunNamed(source, nullptr, nullptr, FileNamePart(PathText(dxfPath)));
 }
 
 void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {

@@ -12,12 +12,14 @@
 #include "engine/byte_source.h"
 #include "engine/entity_census.h"
 #include "engine/entity_rules.h"
+#include "engine/extended_reading.h"
 #include "engine/file_sink.h"
 #include "engine/pass_host.h"
 #include "engine/point_writer.h"
 #include "engine/record_composer.h"
 #include "engine/report_lines.h"
 #include "settings/export_settings.h"
+#include "settings/extended_options.h"
 
 namespace korvel {
 
@@ -27,6 +29,10 @@ struct PassOptions {
     bool alignGroupCodes = false;
     // A point whose Z group is missing is read as if "0" stood there.
     bool missingZAsZero = false;
+    // Layers, block attributes, the contents of blocks.
+    ExtendedOptions extended;
+    // Counts every entity by layer and type (and converts every one).
+    LayerCensus* layerCensus = nullptr;
 };
 
 class FilePass {
@@ -48,6 +54,10 @@ class FilePass {
     // The same with every point handed to `observer` and no data file: the
     // points a run would write, in order, with their data lines.
     void ConvertDxfFile(const std::filesystem::path& dxfPath, PointObserver& observer);
+
+    // The same with the points going nowhere: the counts alone (a listing
+    // of layers, with PassOptions::layerCensus).
+    void CountDxfFile(const std::filesystem::path& dxfPath);
 
     // Over an already open source (standard input, tests), writing to an open
     // sink, which is flushed and left open.

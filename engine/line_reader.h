@@ -56,6 +56,13 @@ class LineReader {
     // at the end). The line Next returned last may be gone afterwards.
     LineKind PeekKind() { return AtEnd() ? LineKind::Other : lines_[next_].kind; }
 
+    // The line Next will return, without taking it (empty at the end); valid
+    // until the next call of Next or AtEnd.
+    std::string_view PeekLine() {
+        if (AtEnd()) return {};
+        return {data_ + lines_[next_].begin, lines_[next_].length};
+    }
+
     // The number (from 1) of the line Next returned last; 0 before the first.
     std::uint64_t LineNumber() const { return linesBefore_ + next_; }
 

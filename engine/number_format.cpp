@@ -424,4 +424,22 @@ bool IsNumberText(std::string_view text) {
     return true;
 }
 
+std::optional<double> NumberValue(std::string_view text) {
+    if (!IsNumberText(text)) return std::nullopt;
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+    double value = 0;
+    // "." and "1E" are numbers to the data lines: 0 and 1.
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return negative ? -value : value;
+}
+
+std::string NumberText(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
 }  // namespace korvel

@@ -73,4 +73,12 @@ std::optional<std::int32_t> ParseIntegerText(std::string_view text);
 // fails a run.
 bool IsNumberText(std::string_view text);
 
+// The value of a text IsNumberText accepts, as a double (for computing with
+// it, not for writing it); empty for any other text.
+std::optional<double> NumberValue(std::string_view text);
+
+// A double as the shortest text that reads back as the same value, in the
+// form the data lines accept ("12.5", "1e+20").
+std::string NumberText(double value);
+
 }  // namespace korvel

@@ -6,6 +6,7 @@ namespace korvel {
 
 void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
                         std::uint64_t currentLine) {
+    if (sink_ == nullptr && observer_ == nullptr) return;  // counting only
     std::string_view record;
     try {
         record = composer_.ComposeRecord(values, numbers_);

@@ -50,6 +50,12 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
             switch (static_cast<DataFieldKind>(kind)) {
                 case DataFieldKind::Number:
                     line_.Append(settings_.Get(field::NumberPrefix));
+                    // A number of the drawing's own (a block attribute's)
+                    // takes no running number.
+                    if (!std::string_view(values.Number).empty()) {
+                        line_.Append(values.Number);
+                        break;
+                    }
                     line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
                     numbers.PointNumber = Incremented(numbers.PointNumber);
                     break;

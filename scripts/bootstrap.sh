@@ -5,8 +5,9 @@
 set -euo pipefail
 
 # librsvg2-bin: rsvg-convert, with which the tests render korvel-cli's SVG pictures.
+# libtomlplusplus-dev: the options file beside a configuration.
 packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
-  fonts-dejavu-extra librsvg2-bin)
+  fonts-dejavu-extra librsvg2-bin libtomlplusplus-dev)
 if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
   packages+=(${KORVEL_BOOTSTRAP_EXTRA})

@@ -31,6 +31,7 @@ static_assert(IsTheDefaultImage(kDefaultSettingsImage));
 
 void Configuration::SetDefaultSettings() {
     settings.image = kDefaultSettingsImage;
+    options = {};
     TakeSnapshot();
 }
 
@@ -51,6 +52,7 @@ void Configuration::WriteConfigurationFile(const std::filesystem::path& path) {
                    std::string_view(reinterpret_cast<const char*>(settings.image.data()),
                                     settings.image.size()),
                    WriteFailure::NumberedIoError);
+    WriteExtendedOptions(ExtendedOptionsPath(path), options);
 }
 
 NameTables ShippedNameTables() {

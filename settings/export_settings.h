@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/extended_options.h"
+
 namespace korvel {
 
 inline constexpr std::size_t kSettingsImageSize = 404;
@@ -155,24 +157,35 @@ inline SettingsImage DefaultSettingsImage() {
     return kDefaultSettingsImage;
 }
 
-// The settings record with its snapshot for change detection.
+// The settings record and the options beside it, with their snapshot for
+// change detection.
 class Configuration {
   public:
     ExportSettings settings;
     SettingsImage snapshot{};
+    ExtendedOptions options;
+    ExtendedOptions optionsSnapshot;
 
-    // Defaults into the image and the snapshot: the configuration counts as unchanged.
+    // Defaults into the image and the snapshot, every option off: the
+    // configuration counts as unchanged.
     void SetDefaultSettings();
-    void TakeSnapshot() { snapshot = settings.image; }
-    bool Changed() const { return snapshot != settings.image; }
+    void TakeSnapshot() {
+        snapshot = settings.image;
+        optionsSnapshot = options;
+    }
+    bool Changed() const { return snapshot != settings.image || optionsSnapshot != options; }
 
-    // Reads at most 404 bytes over the image (a short file replaces only its
-    // leading bytes), calls `show` (the window refreshes its editors
-    // there) and takes the snapshot. Nothing is checked. A file that cannot be
-    // opened throws "Cannot open file "<path>". <reason>" and changes nothing.
+    // Reads the options file beside `path` (every option off without one),
+    // then at most 404 bytes over the image (a short file replaces only its
+    // leading bytes), calls `show` (the window refreshes its editors there)
+    // and takes the snapshot. Nothing is checked. A file that cannot be
+    // opened throws "Cannot open file "<path>". <reason>", an options file
+    // that cannot be read "Cannot read options file ...", and nothing changes.
     template <typename ShowFn>
     void LoadConfigurationFile(const std::filesystem::path& path, ShowFn&& show) {
+        ExtendedOptions loaded = ReadExtendedOptions(ExtendedOptionsPath(path));
         ReadImageFile(path);
+        options = std::move(loaded);
         show();
         TakeSnapshot();
     }
@@ -180,8 +193,10 @@ class Configuration {
         LoadConfigurationFile(path, [] {});
     }
 
-    // Writes the 404 bytes of the image; throws "Cannot create file "<path>". <reason>".
-    // The snapshot is the caller's to take after a successful save.
+    // Writes the 404 bytes of the image, then the options file beside it
+    // (removed when every option is off); throws "Cannot create file
+    // "<path>". <reason>". The snapshot is the caller's to take after a
+    // successful save.
     void WriteConfigurationFile(const std::filesystem::path& path);
 
   private:

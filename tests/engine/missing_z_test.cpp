@@ -11,6 +11,18 @@
 namespace korvel {
 namespace {
 
+PassOptions MissingZOn() {
+    PassOptions options;
+    options.missingZAsZero = true;
+    return options;
+}
+
+PassOptions BothOn() {
+    PassOptions options = MissingZOn();
+    options.alignGroupCodes = true;
+    return options;
+}
+
 struct Outcome {
     std::string data, error;
     RunReport report;
@@ -91,7 +103,7 @@ TEST(MissingZ, OnDrawingsThatCarryEveryZTheOptionChangesNothing) {
         const std::string dxf = test::ReadFile(file);
         const Outcome off = Convert(dxf, {});
         if (Mentions(off, "Take a missing Z coordinate as 0")) continue;
-        const Outcome on = Convert(dxf, {.missingZAsZero = true});
+        const Outcome on = Convert(dxf, MissingZOn());
         EXPECT_EQ(on.data, off.data) << file;
         EXPECT_EQ(on.error, off.error) << file;
         EXPECT_TRUE(on.counters == off.counters) << file;
@@ -109,7 +121,7 @@ TEST(MissingZ, DroppedZGroupsAreReadAsTheExplicitZerosTheyStandFor) {
         if (dxf.starts_with("AutoCAD Binary DXF") || Mentions(Convert(dxf, {}), "right-aligned"))
             continue;
         const Outcome zeros = Convert(WithZGroups(dxf, true), {});
-        const Outcome dropped = Convert(WithZGroups(dxf, false), {.missingZAsZero = true});
+        const Outcome dropped = Convert(WithZGroups(dxf, false), MissingZOn());
         EXPECT_EQ(dropped.data, zeros.data) << file;
         EXPECT_EQ(dropped.error.substr(0, dropped.error.find(':')),
                   zeros.error.substr(0, zeros.error.find(':')))
@@ -125,8 +137,7 @@ TEST(MissingZ, NearlyEveryRealDrawingGivesPointsWithBothReaderOptions) {
     if (files.empty()) GTEST_SKIP() << "corpus of real drawings not found beside the checkout";
     int withData = 0;
     for (const auto& file : files) {
-        const Outcome o =
-            Convert(test::ReadFile(file), {.alignGroupCodes = true, .missingZAsZero = true});
+        const Outcome o = Convert(test::ReadFile(file), BothOn());
         if (!o.data.empty()) {
             ++withData;
             continue;
@@ -153,7 +164,7 @@ TEST(MissingZ, ZeroStandsInAtItsPlaceAndTheWarningsNameTheOption) {
               (RunReport{"*** Warning, 2 entities lack the Z coordinate of a point and gave no "
                          "point or an empty Z for it: switch on \"Take a missing Z coordinate as "
                          "0\" (korvel-cli: --missing-z) to read them ***"}));
-    const Outcome on = Convert(dxf, {.missingZAsZero = true});
+    const Outcome on = Convert(dxf, MissingZOn());
     EXPECT_EQ(on.data,
               "1,1.000,2.000,0.000,LINE,L,,1,1\r\n2,3.000,4.000,0.000,LINE,L,,2,1\r\n"
               "3,5.000,6.000,0.000,POINT,,,3,2\r\n");

@@ -1,0 +1,111 @@
+#include "settings/extended_options.h"
+
+#include <toml++/toml.h>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <system_error>
+
+#include "settings/korvel_error.h"
+#include "settings/path_text.h"
+#include "settings/whole_file.h"
+
+namespace korvel {
+
+namespace {
+
+[[noreturn]] void ThrowCannotRead(const std::filesystem::path& path, const std::string& reason) {
+    throw KorvelError("Cannot read options file \"" + PathText(path) + "\". " + reason);
+}
+
+// Reads `key` of `table` into `value` when it is there; another type than
+// the value's own is an error naming the key.
+template <typename T>
+void Take(const toml::table& table, std::string_view section, std::string_view key, T& value,
+          const std::filesystem::path& path) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) return;
+    const std::optional<T> read = node->value_exact<T>();
+    if (!read)
+        ThrowCannotRead(path, std::string(section) + "." + std::string(key) + " must be " +
+                                  (std::is_same_v<T, bool> ? "true or false" : "a text"));
+    value = *read;
+}
+
+const toml::table* Section(const toml::table& root, std::string_view name,
+                           const std::filesystem::path& path) {
+    const toml::node* node = root.get(name);
+    if (node == nullptr) return nullptr;
+    if (!node->is_table()) ThrowCannotRead(path, "[" + std::string(name) + "] must be a table");
+    return node->as_table();
+}
+
+}  // namespace
+
+std::filesystem::path ExtendedOptionsPath(const std::filesystem::path& configurationPath) {
+    std::filesystem::path path = configurationPath;
+    path += ".toml";
+    return path;
+}
+
+ExtendedOptions ReadExtendedOptions(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return {};
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) ThrowCannotRead(path, SystemErrorText(errno));
+    toml::table root;
+    try {
+        root = toml::parse(text, PathText(path));
+    } catch (const toml::parse_error& e) {
+        const toml::source_position at = e.source().begin;
+        ThrowCannotRead(path, "Line " + std::to_string(at.line) + ", column " +
+                                  std::to_string(at.column) + ": " + std::string(e.description()));
+    }
+    ExtendedOptions options;
+    if (const toml::table* layers = Section(root, "layers", path)) {
+        Take(*layers, "layers", "include", options.layers.include, path);
+        Take(*layers, "layers", "exclude", options.layers.exclude, path);
+        Take(*layers, "layers", "visible_only", options.layers.visibleOnly, path);
+        Take(*layers, "layers", "model_space_only", options.layers.modelSpaceOnly, path);
+    }
+    if (const toml::table* attributes = Section(root, "attributes", path)) {
+        Take(*attributes, "attributes", "number", options.attributes.number, path);
+        Take(*attributes, "attributes", "z", options.attributes.z, path);
+        Take(*attributes, "attributes", "text", options.attributes.text, path);
+    }
+    if (const toml::table* blocks = Section(root, "blocks", path))
+        Take(*blocks, "blocks", "contents", options.blockContents, path);
+    return options;
+}
+
+std::string ExtendedOptionsText(const ExtendedOptions& options) {
+    const toml::table root{
+        {"layers", toml::table{{"include", options.layers.include},
+                               {"exclude", options.layers.exclude},
+                               {"visible_only", options.layers.visibleOnly},
+                               {"model_space_only", options.layers.modelSpaceOnly}}},
+        {"attributes", toml::table{{"number", options.attributes.number},
+                                   {"z", options.attributes.z},
+                                   {"text", options.attributes.text}}},
+        {"blocks", toml::table{{"contents", options.blockContents}}},
+    };
+    std::ostringstream text;
+    text << "# Korvel: how drawings are read with the configuration beside this file\n\n"
+         << root << "\n";
+    return text.str();
+}
+
+void WriteExtendedOptions(const std::filesystem::path& path, const ExtendedOptions& options) {
+    if (options.AnyOn()) {
+        WriteWholeFile(path, ExtendedOptionsText(options), WriteFailure::CannotCreate);
+        return;
+    }
+    std::error_code ec;
+    if (std::filesystem::remove(path, ec) || !ec) return;
+    ThrowCannotCreateFile(path, ec.value());
+}
+
+}  // namespace korvel

@@ -1,0 +1,59 @@
+// The options of a configuration beyond its 404-byte record: how drawings
+// are read (layers, block attributes, the contents of blocks). The record's
+// format stays as every earlier version wrote it, so these live in a small
+// TOML file beside the configuration file, "<name>.krv.toml". Every option
+// is off by default, and a configuration without that file has them all off.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace korvel {
+
+struct LayerOptions {
+    std::string include;          // layer name patterns, comma-separated; empty: every layer
+    std::string exclude;          // layer name patterns left out
+    bool visibleOnly = false;     // layers that are off or frozen are left out
+    bool modelSpaceOnly = false;  // entities in paper space are left out
+
+    friend bool operator==(const LayerOptions&, const LayerOptions&) = default;
+};
+
+// The tags of the block attributes that give an INSERT's Number, Z and the
+// Code's text element; empty: none.
+struct AttributeOptions {
+    std::string number;
+    std::string z;
+    std::string text;
+
+    bool Any() const { return !number.empty() || !z.empty() || !text.empty(); }
+    friend bool operator==(const AttributeOptions&, const AttributeOptions&) = default;
+};
+
+struct ExtendedOptions {
+    LayerOptions layers;
+    AttributeOptions attributes;
+    bool blockContents = false;  // the points of the entities inside inserted blocks
+
+    bool AnyOn() const { return *this != ExtendedOptions{}; }
+    friend bool operator==(const ExtendedOptions&, const ExtendedOptions&) = default;
+};
+
+// The options file of a configuration file: its path with ".toml" added.
+std::filesystem::path ExtendedOptionsPath(const std::filesystem::path& configurationPath);
+
+// The options the file at `path` holds; all off when there is no such file.
+// Keys it does not know are passed over, so that a later version's file
+// still loads. Throws "Cannot read options file "<path>". <reason>" for a
+// file that cannot be read or is no TOML of the expected form.
+ExtendedOptions ReadExtendedOptions(const std::filesystem::path& path);
+
+// The options as TOML text, every key written.
+std::string ExtendedOptionsText(const ExtendedOptions& options);
+
+// Writes the options file, or removes it when every option is off, so that
+// the configuration and its options always go together. Throws "Cannot
+// create file "<path>". <reason>".
+void WriteExtendedOptions(const std::filesystem::path& path, const ExtendedOptions& options);
+
+}  // namespace korvel
