@@ -274,7 +274,9 @@ int Run(int argc, char** argv) {
     RunSettings run;
     if (const int status = LoadRunSettings(options, names, run); status != kAllConverted)
         return status;
-    if (const int status = MakeOutputFolder(options); status != kAllConverted) return status;
+    if (const int status = options.listLayers ? kAllConverted : MakeOutputFolder(options);
+        status != kAllConverted)
+        return status;
     const ExportSettings& settings = run.config.settings;
 
     std::vector<DrawingJob> jobs = CommandLineDrawings(options, settings.Get(field::FileExtension));

@@ -15,10 +15,6 @@ namespace korvel {
 
 namespace {
 
-// Nested blocks multiply: a drawing whose blocks would be read more often
-// than this is stopped with an error rather than left to run for hours.
-constexpr std::int64_t kMostBlockReads = 10'000'000;
-
 bool SameTag(std::string_view a, std::string_view b) {
     return TableKey(a) == TableKey(b);
 }
@@ -191,9 +187,9 @@ void EntityReader::ExpandInsert() {
             const std::pair<double, double> offset{column * placement.columnSpacing,
                                                    row * placement.rowSpacing};
             if (!offsets.insert(offset).second) continue;
-            if (++tally.blockReads > kMostBlockReads)
+            if (++tally.blockReads > extended_->mostBlockReads)
                 throw DrawingError("The blocks of this drawing are inserted more than " +
-                                       std::to_string(kMostBlockReads) +
+                                       std::to_string(extended_->mostBlockReads) +
                                        " times where nested blocks multiply: their entities "
                                        "are not read",
                                    line);

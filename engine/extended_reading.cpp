@@ -76,23 +76,26 @@ void ExtendedReading::AppendReport(RunReport& report) const {
     const auto lack = [&](const std::string& tag, std::int64_t count, const char* use) {
         if (tag.empty() || count == 0) return;
         report.push_back("*** Warning, " + std::to_string(count) + " of " +
-                         std::to_string(tally.insertsWithTags) + " blocks lack the attribute " +
-                         Quoted(tag) + " (" + use + ") ***");
+                         std::to_string(tally.insertsWithTags) +
+                         (tally.insertsWithTags == 1 ? " block lacks" : " blocks lack") +
+                         " the attribute " + Quoted(tag) + " (" + use + ") ***");
     };
     lack(tags.number, tally.lackNumber, "Number");
     lack(tags.z, tally.lackZ, "Z");
     lack(tags.text, tally.lackText, "text");
     if (tally.zNotNumber > 0)
         report.push_back("*** Warning, " + std::to_string(tally.zNotNumber) +
-                         " blocks hold an attribute " + Quoted(tags.z) +
-                         " that is not a number: their Z is the insertion point's ***");
+                         (tally.zNotNumber == 1 ? " block holds" : " blocks hold") +
+                         " an attribute " + Quoted(tags.z) +
+                         " that is not a number: its Z is the insertion point's ***");
     for (const auto& [name, count] : tally.undefinedBlocks)
-        report.push_back("*** Warning, " + std::to_string(count) + " INSERT entities refer to " +
-                         Quoted(name) + ", a block the drawing does not define ***");
+        report.push_back("*** Warning, " + std::to_string(count) +
+                         (count == 1 ? " INSERT entity refers" : " INSERT entities refer") +
+                         " to " + Quoted(name) + ", a block the drawing does not define ***");
     if (tally.emptyArrays > 0)
         report.push_back("*** Warning, " + std::to_string(tally.emptyArrays) +
-                         " INSERT entities have no column or no row: their blocks' entities are "
-                         "left out ***");
+                         (tally.emptyArrays == 1 ? " INSERT entity has" : " INSERT entities have") +
+                         " no column or no row: the entities of its block are left out ***");
 }
 
 bool IsPaperSpace(std::string_view space) {

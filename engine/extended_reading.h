@@ -54,6 +54,10 @@ class ExtendedReading {
 
     DrawingTables tables;
     LayerCensus* census;
+    // Nested blocks multiply: a drawing whose blocks would be read more often
+    // than this where they are inserted is stopped with an error rather than
+    // left to run for hours (PassOptions sets it).
+    std::int64_t mostBlockReads = 0;
 
     // What the report says about the options at the end of the drawing.
     struct Tally {

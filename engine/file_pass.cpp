@@ -120,6 +120,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     std::optional<ExtendedReading> extended;
     if (options.extended.AnyOn() || options.layerCensus != nullptr)
         extended.emplace(options.extended, options.layerCensus);
+    if (extended) extended->mostBlockReads = options.mostBlockReads;
     const bool entitiesFound = extended && extended->NeedsTables()
                                    ? extended->tables.ReadToEntities(cursor, extended->KeepBlocks())
                                    : cursor.SkipToEntities();

@@ -33,6 +33,8 @@ struct PassOptions {
     ExtendedOptions extended;
     // Counts every entity by layer and type (and converts every one).
     LayerCensus* layerCensus = nullptr;
+    // How often block definitions may be read where they are inserted.
+    std::int64_t mostBlockReads = 10'000'000;
 };
 
 class FilePass {

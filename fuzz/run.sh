@@ -11,7 +11,7 @@ build="$(cd "$1" && pwd)"
 seconds="${2:-60}"
 shift $(( $# >= 2 ? 2 : 1 ))
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(file_pass foreign_groups configuration number_format)
+[ ${#targets[@]} -eq 0 ] && targets=(file_pass foreign_groups configuration number_format blocks)
 
 seeds="$build/fuzz-seeds"
 if [ ! -d "$seeds" ]; then
@@ -33,6 +33,7 @@ for target in "${targets[@]}"; do
     file_pass) max_len=40000 ;;
     foreign_groups) max_len=4000 ;;
     configuration) max_len=600 ;;
+    blocks) max_len=2000 ;;
     *) max_len=256 ;;
   esac
   corpus="$build/fuzz-corpus/$target"

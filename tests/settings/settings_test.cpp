@@ -169,3 +169,60 @@ TEST(Errors, FinalPeriodRule) {
 
 }  // namespace
 }  // namespace korvel
+
+namespace korvel {
+namespace {
+
+TEST(ExtendedOptionsFile, TravelsWithItsConfigurationAndCountsAsAChange) {
+    test::TempDir dir;
+    Configuration config;
+    config.SetDefaultSettings();
+    config.options.layers = {"SURVEY*,PTS", "TMP?", true, true};
+    config.options.attributes = {"PNT", "ELEV", "DESC \"quoted\""};
+    config.options.blockContents = true;
+    EXPECT_TRUE(config.Changed());
+    config.WriteConfigurationFile(dir / "site.krv");
+    EXPECT_EQ(std::filesystem::file_size(dir / "site.krv"), 404u);  // the record stays as it was
+
+    Configuration loaded;
+    loaded.SetDefaultSettings();
+    loaded.LoadConfigurationFile(dir / "site.krv");
+    EXPECT_TRUE(loaded.options == config.options);
+    EXPECT_FALSE(loaded.Changed());
+    loaded.options.layers.modelSpaceOnly = false;
+    EXPECT_TRUE(loaded.Changed());
+
+    // Every option off: no file beside it, so that none is left behind stale;
+    // a configuration without one loads with every option off.
+    loaded.options = {};
+    loaded.WriteConfigurationFile(dir / "site.krv");
+    EXPECT_FALSE(std::filesystem::exists(dir / "site.krv.toml"));
+    config.LoadConfigurationFile(dir / "site.krv");
+    EXPECT_FALSE(config.options.AnyOn());
+}
+
+TEST(ExtendedOptionsFile, AFileThatCannotBeReadChangesNothingAndSaysWhy) {
+    test::TempDir dir;
+    Configuration config;
+    config.SetDefaultSettings();
+    config.WriteConfigurationFile(dir / "a.krv");
+    const std::string toml = (dir / "a.krv.toml").string();
+    test::WriteFile(dir / "a.krv.toml", "[layers]\ninclude = [1, 2]\n");
+    config.settings.Set(field::XDecimals, 7);
+    test::ExpectKorvelError(
+        [&] { config.LoadConfigurationFile(dir / "a.krv"); },
+        "Cannot read options file \"" + toml + "\". layers.include must be a text");
+    EXPECT_EQ(config.settings.Get(field::XDecimals), 7);
+    test::WriteFile(dir / "a.krv.toml", "[layers\n");
+    test::ExpectKorvelError([&] { config.LoadConfigurationFile(dir / "a.krv"); },
+                            "Cannot read options file \"" + toml +
+                                "\". Line 1, column 8: Error while parsing table header: "
+                                "expected ']', saw '\\n'");
+    // Keys of a later version are passed over.
+    test::WriteFile(dir / "a.krv.toml", "future = 1\n[blocks]\ncontents = true\nwhat = 'x'\n");
+    config.LoadConfigurationFile(dir / "a.krv");
+    EXPECT_TRUE(config.options.blockContents);
+}
+
+}  // namespace
+}  // namespace korvel
