@@ -153,6 +153,19 @@ bool LayerPatterns::Match(std::string_view name) const {
     return false;
 }
 
+std::string ExactPattern(std::string_view name) {
+    std::string pattern;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        const bool edge = i == 0 || i + 1 == name.size();
+        if (c == '*' || c == '?' || c == '[' || c == ',' || ((c == ' ' || c == '\t') && edge))
+            pattern += std::string("[") + c + "]";
+        else
+            pattern += c;
+    }
+    return pattern;
+}
+
 std::string LayerNameText(std::string_view name) {
     std::string text;
     text.reserve(name.size());

@@ -26,6 +26,10 @@ class LayerPatterns {
     std::vector<std::string> patterns_;
 };
 
+// A pattern that matches `name` and no other layer (the characters that
+// patterns give a meaning to, and blanks at either end, in brackets).
+std::string ExactPattern(std::string_view name);
+
 // A layer name as UTF-8: valid UTF-8 stays as it is, any other byte is read
 // as Latin-1 (drawings before R2007 write names in their code page).
 std::string LayerNameText(std::string_view name);

@@ -1,5 +1,8 @@
 #include "run/layer_listing.h"
 
+#include <unordered_map>
+
+#include "engine/drawing_tables.h"
 #include "engine/entity_types.h"
 #include "settings/path_text.h"
 
@@ -20,6 +23,29 @@ bool ListLayers(const std::string& dxfPath, const NameTables& names, const PassO
     if (pass.OpenFailed()) return false;
     layers = census.Layers();
     return true;
+}
+
+std::vector<LayerCensus::Layer> MergeLayers(
+    const std::vector<std::vector<LayerCensus::Layer>>& drawings) {
+    std::vector<LayerCensus::Layer> merged;
+    std::unordered_map<std::string, std::size_t> index;
+    for (const auto& layers : drawings) {
+        for (const LayerCensus::Layer& layer : layers) {
+            const auto [at, added] = index.emplace(TableKey(layer.name), merged.size());
+            if (added) {
+                merged.push_back(layer);
+                continue;
+            }
+            LayerCensus::Layer& into = merged[at->second];
+            for (std::size_t t = 0; t < into.counts.size(); ++t) into.counts[t] += layer.counts[t];
+            if (!into.inTable && layer.inTable) {
+                into.inTable = true;
+                into.off = layer.off;
+                into.frozen = layer.frozen;
+            }
+        }
+    }
+    return merged;
 }
 
 std::string LayerStateText(const LayerCensus::Layer& layer) {

@@ -18,6 +18,11 @@ namespace korvel {
 bool ListLayers(const std::string& dxfPath, const NameTables& names, const PassOptions& options,
                 std::vector<LayerCensus::Layer>& layers);
 
+// The layers of several drawings as one list: a layer they name alike
+// (without regard to case) once, its counts added, in the order first met.
+std::vector<LayerCensus::Layer> MergeLayers(
+    const std::vector<std::vector<LayerCensus::Layer>>& drawings);
+
 // "on", "off", "frozen", "off, frozen", or "not in the LAYER table".
 std::string LayerStateText(const LayerCensus::Layer& layer);
 

@@ -304,11 +304,10 @@ void PreviewWindow::Refresh() {
 
     seenSettings_ = main_.Config().settings;
     seenLists_ = main_.ListsGeneration();
-    seenAlign_ = main_.AlignGroupCodes;
-    seenMissingZ_ = main_.MissingZAsZero;
-    PassOptions options;
-    options.alignGroupCodes = seenAlign_;
-    options.missingZAsZero = seenMissingZ_;
+    const PassOptions options = main_.ReadingPassOptions();
+    seenAlign_ = options.alignGroupCodes;
+    seenMissingZ_ = options.missingZAsZero;
+    seenOptions_ = options.extended;
 
     progress_->setValue(0);
     progress_->show();
@@ -375,7 +374,7 @@ void PreviewWindow::FollowMainWindow() {
     if (path_.isEmpty() || !isVisible()) return;
     if (main_.Config().settings.image != seenSettings_.image ||
         main_.ListsGeneration() != seenLists_ || main_.AlignGroupCodes != seenAlign_ ||
-        main_.MissingZAsZero != seenMissingZ_)
+        main_.MissingZAsZero != seenMissingZ_ || main_.Config().options != seenOptions_)
         Refresh();
 }
 

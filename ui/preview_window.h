@@ -106,6 +106,7 @@ class PreviewWindow : public QWidget {
     ExportSettings seenSettings_;
     std::uint64_t seenLists_ = 0;
     bool seenAlign_ = false, seenMissingZ_ = false;
+    ExtendedOptions seenOptions_;
 };
 
 }  // namespace korvel

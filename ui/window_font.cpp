@@ -48,15 +48,17 @@ bool GroupTitleFits(const QGroupBox* g) {
 }  // namespace
 
 QStringList CaptionsThatDoNotFit(const QWidget* root) {
+    // The window's own controls: a dialog it owns lays its controls out itself.
+    const auto own = [root](const QWidget* w) { return w->window() == root->window(); };
     QStringList out;
     for (const QAbstractButton* b : root->findChildren<QAbstractButton*>())
-        if (!ButtonCaptionFits(b)) out << b->objectName();
+        if (own(b) && !ButtonCaptionFits(b)) out << b->objectName();
     for (const QLabel* l : root->findChildren<QLabel*>())
-        if (!LabelFits(l)) out << l->objectName();
+        if (own(l) && !LabelFits(l)) out << l->objectName();
     for (const QGroupBox* g : root->findChildren<QGroupBox*>())
-        if (!GroupTitleFits(g)) out << g->objectName();
+        if (own(g) && !GroupTitleFits(g)) out << g->objectName();
     for (const QListWidget* l : root->findChildren<QListWidget*>())
-        if (!ListRowsFit(l)) out << l->objectName();
+        if (own(l) && !ListRowsFit(l)) out << l->objectName();
     return out;
 }
 

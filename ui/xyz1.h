@@ -47,6 +47,7 @@ class DxfFileList;
 class NameListMirror;
 class TForm2;
 class TForm3;
+class ReadingOptionsDialog;
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -267,9 +268,19 @@ class TForm1 : public QWidget {
     QToolButton* SpeedButton11;
     QLabel* Label28;
     QPushButton* BitBtn4;
-    // Source files, destination, options
+    // Reading drawings: the button on the options page and its dialog, which
+    // holds the two reading options of every configuration too.
+    QPushButton* ReadingOptionsButton;
+    ReadingOptionsDialog* ReadingOptions;
     QCheckBox* cbaligncodes;
     QCheckBox* cbmissingz;
+    void ReadingOptionsButtonClick();
+    // The layer picker over the drawings selected in fl1; the layers ticked
+    // there become the include list.
+    void ShowLayerPicker();
+    // How the run and the preview read drawings: the two reading options and
+    // the configuration's options beyond its record.
+    PassOptions ReadingPassOptions() const;
 
   signals:
     // Exit has let the program go: the application ends its event loop.

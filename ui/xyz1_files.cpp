@@ -13,6 +13,7 @@
 
 #include "ui/dxf_file_list.h"
 #include "ui/preview_window.h"
+#include "ui/reading_options_dialog.h"
 #include "ui/selrep.h"
 #include "ui/xyz1.h"
 
@@ -153,6 +154,8 @@ void TForm1::ConnectFilesAndOptions() {
     connect(SpeedButton11, &QToolButton::clicked, this, &TForm1::SpeedButton11Click);
     connect(cbaligncodes, &QCheckBox::toggled, this, &TForm1::cbaligncodesClick);
     connect(cbmissingz, &QCheckBox::toggled, this, &TForm1::cbmissingzClick);
+    connect(ReadingOptionsButton, &QPushButton::clicked, this, &TForm1::ReadingOptionsButtonClick);
+    connect(ReadingOptions, &ReadingOptionsDialog::LayersWanted, this, &TForm1::ShowLayerPicker);
 }
 
 }  // namespace korvel

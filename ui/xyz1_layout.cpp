@@ -19,6 +19,7 @@
 #include "ui/dxf_file_list.h"
 #include "ui/glyphs.h"
 #include "ui/name_list_mirror.h"
+#include "ui/reading_options_dialog.h"
 #include "ui/selrep.h"
 #include "ui/window_font.h"
 #include "ui/xyz1.h"
@@ -368,17 +369,17 @@ void TForm1::CreateOptionsPage() {
     rep3->setText(QStringLiteral("Never show Report."));
     BitBtn5 = MakeButton(GroupBox14, "BitBtn5", " Show Help file", 420, 38, 145, 30);
     BitBtn5->setIcon(glyphs::Help());
-    // Drawings from other writers: under the report option, clear of the
-    // controls above it.
-    cbaligncodes =
-        MakeCheckBox(GroupBox14, "cbaligncodes", "Read group codes that are not right-aligned",
-                     "Also read drawings whose group codes are written flush left "
-                     "or in other widths",
-                     64, 86, 330);
-    cbmissingz = MakeCheckBox(GroupBox14, "cbmissingz", "Take a missing Z coordinate as 0",
-                              "Read points of 2D drawings that leave out the Z coordinate "
-                              "(group 30 or 31) as lying at Z = 0",
-                              64, 106, 330);
+    // How drawings are read: under the report option, clear of the controls
+    // above it; the dialog holds the two reading options of every
+    // configuration as well.
+    ReadingOptionsButton =
+        MakeButton(GroupBox14, "ReadingOptionsButton", "Reading drawings...", 64, 90, 160, 26);
+    ReadingOptionsButton->setToolTip(
+        QStringLiteral("Layers, block attributes, the contents of blocks, and drawings from "
+                       "other writers"));
+    ReadingOptions = new ReadingOptionsDialog(this, config_.options);
+    cbaligncodes = ReadingOptions->cbaligncodes;
+    cbmissingz = ReadingOptions->cbmissingz;
 
     GroupBox11 = MakeGroup(page, "GroupBox11", " Tessivo on the web ", 8, 144, 583, 80);
     SpeedButton11 = MakeSpeedButton(GroupBox11, "SpeedButton11", QIcon(glyphs::WebSite(150, 50)),

@@ -1,10 +1,18 @@
-// The options page: the report option, the help file, the maker's web site
-// and the reading of drawings whose group codes are not right-aligned.
+// The options page: the report option, the help file, the maker's web site,
+// and how drawings are read (the reading options dialog and its layer picker).
+#include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 
+#include "run/drawing_conversion.h"
+#include "run/layer_listing.h"
+#include "ui/dxf_file_list.h"
+#include "ui/layer_picker.h"
+#include "ui/reading_options_dialog.h"
+#include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
 namespace korvel {
@@ -92,6 +100,51 @@ void TForm1::cbaligncodesClick() {
 
 void TForm1::cbmissingzClick() {
     StoreReaderOption(cbmissingz, kMissingZ, MissingZAsZero);
+}
+
+// Window-modal, so that the window's event loop goes on.
+void TForm1::ReadingOptionsButtonClick() {
+    ReadingOptions->ShowOptions();
+    ReadingOptions->open();
+}
+
+PassOptions TForm1::ReadingPassOptions() const {
+    PassOptions options;
+    options.alignGroupCodes = AlignGroupCodes;
+    options.missingZAsZero = MissingZAsZero;
+    options.extended = config_.options;
+    return options;
+}
+
+void TForm1::ShowLayerPicker() {
+    std::vector<std::string> drawings;
+    const std::string folder = WithTrailingSeparator(ToPathBytes(fl1->Folder()));
+    for (const QListWidgetItem* item : fl1->selectedItems())
+        drawings.push_back(folder + ToPathBytes(item->text()));
+    if (drawings.empty()) {
+        platform_.boxes.Information(
+            ReadingOptions, QStringLiteral("Please select the drawings whose layers to list"));
+        return;
+    }
+    std::vector<std::vector<LayerCensus::Layer>> listings;
+    const bool listed = Guarded([&] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct RestoreCursor {
+            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+        } restore;
+        for (const std::string& drawing : drawings) {
+            std::vector<LayerCensus::Layer> layers;
+            if (ListLayers(drawing, names_, ReadingPassOptions(), layers))
+                listings.push_back(std::move(layers));
+        }
+    });
+    if (!listed) return;
+    auto* picker = new LayerPickerDialog(ReadingOptions, MergeLayers(listings),
+                                         config_.options.layers.include);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    connect(picker, &QDialog::accepted, this,
+            [this, picker] { ReadingOptions->TakePickedLayers(picker->PatternList()); });
+    picker->open();
 }
 
 void TForm1::RestoreReaderOptions() {

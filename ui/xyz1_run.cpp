@@ -122,8 +122,7 @@ void TForm1::CreateDataFiles() {
     FileListRunRequest request;
     request.sourceFolder = ToPathBytes(fl1->Folder());
     request.destinationFolder = ToPathBytes(Edit1->text());
-    request.passOptions.alignGroupCodes = AlignGroupCodes;
-    request.passOptions.missingZAsZero = MissingZAsZero;
+    request.passOptions = ReadingPassOptions();
     WindowRunHost host(*this, *progress_, pumpTiming);
     const FrozenFileList files(*fl1);
     try {

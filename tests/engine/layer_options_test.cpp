@@ -47,20 +47,6 @@ TEST(LayerPatterns, MatchAsDxfComparesLayerNames) {
     EXPECT_TRUE(LayerPatterns(" , ,").Empty());
 }
 
-// A pattern that matches exactly `name`.
-std::string PatternOf(std::string_view name) {
-    std::string pattern;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        const bool edge = i == 0 || i + 1 == name.size();
-        if (c == '*' || c == '?' || c == '[' || ((c == ' ' || c == '\t') && edge))
-            pattern += std::string("[") + c + "]";
-        else
-            pattern += c;
-    }
-    return pattern;
-}
-
 struct Outcome {
     std::vector<std::string> lines;
     RunReport report;
@@ -120,7 +106,7 @@ void HoldLayersAcrossTheCorpus(const std::string& configuration,
         std::vector<std::string> parts;
         for (const LayerCensus::Layer& layer : layers) {
             PassOptions one;
-            one.extended.layers.include = PatternOf(layer.name);
+            one.extended.layers.include = ExactPattern(layer.name);
             const Outcome part = Convert(dxf, config.settings, fields, code, one);
             EXPECT_EQ(part.error, "") << layer.name;
             parts.insert(parts.end(), part.lines.begin(), part.lines.end());

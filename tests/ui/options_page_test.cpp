@@ -2,6 +2,7 @@
 // the help file and the web site, and reading drawings whose group codes are
 // not right-aligned, kept in the store and handed to the run.
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,10 +10,13 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include "engine/file_pass.h"
 #include "folder_tree_clicks.h"
 #include "ui/dxf_file_list.h"
+#include "ui/layer_picker.h"
+#include "ui/reading_options_dialog.h"
 #include "window_harness.h"
 
 using namespace korvel;
@@ -41,6 +45,27 @@ QByteArray FlushLeft(const QByteArray& drawing) {
 void Click(QAbstractButton* b) {
     // On the box or the round button itself, not beside a short caption.
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+}
+
+// Two layers in the table, one frozen, a POINT on each.
+QByteArray LayeredDrawing() {
+    QByteArray d;
+    for (const char* line :
+         {"  0", "SECTION", "  2", "TABLES", "  0", "TABLE",  "  2", "LAYER",   "  0", "LAYER",
+          "  2", "PTS",     " 62", "1",      " 70", "0",      "  0", "LAYER",   "  2", "TMP",
+          " 62", "2",       " 70", "1",      "  0", "LAYER",  "  2", "0",       " 62", "7",
+          " 70", "0",       "  0", "ENDTAB", "  0", "ENDSEC", "  0", "SECTION", "  2", "ENTITIES",
+          "  0", "POINT",   "  8", "PTS",    " 10", "1",      " 20", "1",       " 30", "0",
+          "  0", "POINT",   "  8", "TMP",    " 10", "2",      " 20", "2",       " 30", "0",
+          "  0", "ENDSEC",  "  0", "EOF"})
+        d += QByteArray(line) + "\r\n";
+    return d;
+}
+
+void OpenReadingOptions(TForm1& f) {
+    f.show();
+    f.ReadingOptionsButtonClick();
+    QVERIFY(QTest::qWaitForWindowExposed(f.ReadingOptions));
 }
 
 QStringList ReportLines(const QString& path) {
@@ -183,21 +208,27 @@ class OptionsPageTest : public QObject {
         return name == "aligncodes" ? f.AlignGroupCodes : f.MissingZAsZero;
     }
 
-    void readerOptionBoxSitsInTheOptionsGroupClearOfTheOthers_data() { readerOptions(); }
-    void readerOptionBoxSitsInTheOptionsGroupClearOfTheOthers() {
+    void readerOptionBoxSitsInTheReadingDialog_data() { readerOptions(); }
+    void readerOptionBoxSitsInTheReadingDialog() {
         QFETCH(QString, name);
         QFETCH(QString, caption);
         WindowHarness h;
         h.Create();
         TForm1& f = h.Form();
         QCheckBox* box = Box(f, name);
-        QCOMPARE(box->parentWidget(), static_cast<QWidget*>(f.GroupBox14));
+        QCOMPARE(box->window(), static_cast<QWidget*>(f.ReadingOptions));
+        QCOMPARE(box->parentWidget()->objectName(), QStringLiteral("ReadingGroup"));
         QCOMPARE(box->text(), caption);
-        QVERIFY(f.GroupBox14->rect().contains(box->geometry()));
-        for (QWidget* w : f.GroupBox14->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-            if (w != box)
-                QVERIFY2(!w->geometry().intersects(box->geometry()), qPrintable(w->objectName()));
         QVERIFY(!box->isChecked());
+        // The button that opens the dialog stands where the boxes stood, in the
+        // options group and clear of its other controls.
+        QPushButton* button = f.ReadingOptionsButton;
+        QCOMPARE(button->parentWidget(), static_cast<QWidget*>(f.GroupBox14));
+        QVERIFY(f.GroupBox14->rect().contains(button->geometry()));
+        for (QWidget* w : f.GroupBox14->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (w != button)
+                QVERIFY2(!w->geometry().intersects(button->geometry()),
+                         qPrintable(w->objectName()));
     }
 
     void readerOptionIsStoredWhenItChangesAndReadAtStartUp_data() { readerOptions(); }
@@ -211,6 +242,7 @@ class OptionsPageTest : public QObject {
             QVERIFY(!Option(f, name));
             // Read, not written, at start-up.
             QVERIFY(!h.fakes.store.values.count(name));
+            OpenReadingOptions(f);
             Click(Box(f, name));
             QVERIFY(Option(f, name));
             QCOMPARE(h.fakes.store.writes.back(), name + "=1");
@@ -223,6 +255,7 @@ class OptionsPageTest : public QObject {
             QVERIFY(Box(h.Form(), name)->isChecked());
             QVERIFY(Option(h.Form(), name));
             QVERIFY(!h.fakes.store.writes.contains(name + "=1"));
+            OpenReadingOptions(h.Form());
             Click(Box(h.Form(), name));
             QCOMPARE(h.fakes.store.writes.back(), name + "=0");
             QVERIFY(!Option(h.Form(), name));
@@ -236,6 +269,7 @@ class OptionsPageTest : public QObject {
         h.CreateAndStart();
         TForm1& f = h.Form();
         h.fakes.store.failingWrites = {name};
+        OpenReadingOptions(f);
         Click(Box(f, name));
         QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
                  QStringList{"Failed to set data for '" + name + "'"});
@@ -256,6 +290,7 @@ class OptionsPageTest : public QObject {
         f.BitBtn1Click();
         QCOMPARE(ReadAll(src + "/flat.txt"), QByteArray(""));
         QVERIFY(ReportLines(f.ReportPath()).join('\n').contains("--missing-z"));
+        OpenReadingOptions(f);
         Click(f.cbmissingz);
         f.BitBtn1Click();
         QCOMPARE(ReadAll(src + "/flat.txt"),
@@ -280,6 +315,7 @@ class OptionsPageTest : public QObject {
         QVERIFY(report.contains(
             QString::fromLatin1(kUnalignedCodesWarning.data(), kUnalignedCodesWarning.size())));
 
+        OpenReadingOptions(f);
         Click(f.cbaligncodes);
         f.BitBtn1Click();
         const QByteArray aligned = ReadAll(out + "/aligned.txt");
@@ -287,6 +323,57 @@ class OptionsPageTest : public QObject {
         QCOMPARE(ReadAll(out + "/flush.txt"), aligned);
         report = ReportLines(f.ReportPath());
         QVERIFY(!report.join('\n').contains(QStringLiteral("*** Warning")));
+    }
+
+    // Reading options: kept with the configuration as typed, a pattern list
+    // stored only once it reads, and the run reading by them.
+    void readingOptionsGoWithTheConfigurationAndTheRun() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        WriteAll(src + "/site.dxf", LayeredDrawing());
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", src}, {"locked", 1}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        OpenReadingOptions(f);
+        ReadingOptionsDialog& d = *f.ReadingOptions;
+        QTest::keyClicks(d.ExcludeLayers, "tmp*");
+        QCOMPARE(f.Config().options.layers.exclude, std::string("tmp*"));
+        QVERIFY(f.Config().Changed());
+        QTest::keyClicks(d.IncludeLayers, "[P");
+        QCOMPARE(d.LayerPatternError->text(), QStringLiteral("'[P': a \"[\" without its \"]\""));
+        QCOMPARE(f.Config().options.layers.include, std::string());
+        QTest::keyClicks(d.IncludeLayers, "]*");
+        QCOMPARE(d.LayerPatternError->text(), QString());
+        QCOMPARE(f.Config().options.layers.include, std::string("[P]*"));
+        d.CloseButton->click();
+        f.BitBtn1Click();
+        QCOMPARE(ReadAll(src + "/site.txt"), QByteArray("1,1.000,1.000,0.000,PTS\r\n"));
+    }
+
+    void layerPickerListsTheSelectedDrawingsAndFillsTheIncludeList() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        WriteAll(src + "/site.dxf", LayeredDrawing());
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", src}, {"locked", 1}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        OpenReadingOptions(f);
+        f.ReadingOptions->PickLayers->click();
+        auto* picker = f.ReadingOptions->findChild<LayerPickerDialog*>();
+        QVERIFY(picker != nullptr);
+        QStringList rows;
+        for (int i = 0; i < picker->LayerList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = picker->LayerList->topLevelItem(i);
+            rows << item->text(0) + " " + item->text(1) + " " + item->text(2);
+        }
+        QCOMPARE(rows, (QStringList{"PTS on 1", "TMP frozen 1", "0 on 0"}));
+        picker->LayerList->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        picker->LayerList->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        picker->OkButton->click();
+        QCOMPARE(f.ReadingOptions->IncludeLayers->text(), QStringLiteral("PTS,TMP"));
+        QCOMPARE(f.Config().options.layers.include, std::string("PTS,TMP"));
     }
 };
 
