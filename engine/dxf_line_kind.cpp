@@ -1,11 +1,40 @@
 #include "engine/dxf_line_kind.h"
 
+#include <array>
 #include <cstring>
 #include <iterator>
 
 namespace korvel {
 
 namespace {
+
+// The kinds of the two-digit group codes " 10" to " 99", by their value.
+constexpr std::array<LineKind, 100> kTwoDigitCodes = [] {
+    std::array<LineKind, 100> kinds{};
+    kinds.fill(LineKind::Other);
+    kinds[10] = LineKind::G10;
+    kinds[11] = LineKind::G11;
+    kinds[20] = LineKind::G20;
+    kinds[21] = LineKind::G21;
+    kinds[30] = LineKind::G30;
+    kinds[31] = LineKind::G31;
+    kinds[38] = LineKind::G38;
+    kinds[41] = LineKind::G41;
+    kinds[42] = LineKind::G42;
+    kinds[43] = LineKind::G43;
+    kinds[44] = LineKind::G44;
+    kinds[45] = LineKind::G45;
+    kinds[50] = LineKind::G50;
+    kinds[66] = LineKind::G66;
+    kinds[67] = LineKind::G67;
+    kinds[70] = LineKind::G70;
+    kinds[71] = LineKind::G71;
+    return kinds;
+}();
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 LineKind ClassifyGroupCode(std::string_view s) {
     // s has three characters and begins with a blank.
@@ -25,44 +54,8 @@ LineKind ClassifyGroupCode(std::string_view s) {
                 return LineKind::Other;
         }
     }
-    switch ((s[1] << 8) | s[2]) {
-        case ('1' << 8) | '0':
-            return LineKind::G10;
-        case ('1' << 8) | '1':
-            return LineKind::G11;
-        case ('2' << 8) | '0':
-            return LineKind::G20;
-        case ('2' << 8) | '1':
-            return LineKind::G21;
-        case ('3' << 8) | '0':
-            return LineKind::G30;
-        case ('3' << 8) | '1':
-            return LineKind::G31;
-        case ('3' << 8) | '8':
-            return LineKind::G38;
-        case ('4' << 8) | '1':
-            return LineKind::G41;
-        case ('4' << 8) | '2':
-            return LineKind::G42;
-        case ('4' << 8) | '3':
-            return LineKind::G43;
-        case ('4' << 8) | '4':
-            return LineKind::G44;
-        case ('4' << 8) | '5':
-            return LineKind::G45;
-        case ('5' << 8) | '0':
-            return LineKind::G50;
-        case ('6' << 8) | '6':
-            return LineKind::G66;
-        case ('6' << 8) | '7':
-            return LineKind::G67;
-        case ('7' << 8) | '1':
-            return LineKind::G71;
-        case ('7' << 8) | '0':
-            return LineKind::G70;
-        default:
-            return LineKind::Other;
-    }
+    if (!IsDigit(s[1]) || !IsDigit(s[2])) return LineKind::Other;
+    return kTwoDigitCodes[static_cast<std::size_t>((s[1] - '0') * 10 + (s[2] - '0'))];
 }
 
 // `s`, already known to have the name's length, equals the name: a compare of

@@ -41,6 +41,26 @@ bool EntityReader::EntityPasses() const {
     return extended_->Passes(EffectiveLayer(), IsPaperSpace(extras_.Space));
 }
 
+// At a point of an entity of the drawing's own: when nothing its end may still
+// bring changes whether it passes, it is judged now and its points go out
+// as they come. Attributes, paper space (which no group may announce) and
+// the entities of blocks (placed at their end) wait for the end.
+void EntityReader::JudgeEarly() {
+    if (judged_ || scope_ != nullptr) return;
+    if (valueLines_[static_cast<std::size_t>(Slot::Layer)] == 0) return;
+    const ExtendedOptions& options = extended_->Options();
+    if (options.layers.modelSpaceOnly) return;
+    if (values_.type == EntityType::Block && (options.attributes.Any() || options.blockContents))
+        return;
+    judged_ = EntityPasses();
+    holdPoints_ = false;
+    if (!*judged_) {
+        queue_.clear();
+        return;
+    }
+    WriteReadyPoints();
+}
+
 void EntityReader::ReadAttributes() {
     if (!extended_->Options().attributes.Any()) return;
     if (ParseIntegerText(extras_.AttributesFollow) != 1) return;

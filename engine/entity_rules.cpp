@@ -223,11 +223,19 @@ void EntityReader::StartEntity(std::string_view name, EntityType type) {
     values_.EntityType.Assign(name);
     values_.type = type;
     if (extended_ != nullptr) {
-        extras_ = {};
+        for (ValueText* text :
+             {&extras_.Space, &extras_.AttributesFollow, &extras_.ScaleX, &extras_.ScaleY,
+              &extras_.ScaleZ, &extras_.Rotation, &extras_.Columns, &extras_.Rows,
+              &extras_.ColumnSpacing, &extras_.RowSpacing, &extras_.ExtrusionX, &extras_.ExtrusionY,
+              &extras_.ExtrusionZ})
+            text->Clear();
         attributes_.clear();
         holdPoints_ = true;
+        judged_.reset();
     }
-    valueLines_.fill(0);
+    // The lines of the extras are only ever read with the options.
+    std::fill_n(valueLines_.begin(),
+                static_cast<std::size_t>(extended_ != nullptr ? Slot::Count : Slot::Space), 0);
     entityMissesZ_ = false;
     zPending_ = {};
     queue_.clear();
@@ -256,12 +264,9 @@ bool EntityReader::NextGroup() {
     return false;
 }
 
-void EntityReader::ReadValue(Slot slot) {
-    cursor_.ReadValue(*texts_[static_cast<std::size_t>(slot)]);
-    valueLines_[static_cast<std::size_t>(slot)] = cursor_.LineNumber();
-}
-
 void EntityReader::Emit() {
+    if (holdPoints_) JudgeEarly();
+    if (judged_ == false) return;  // the entity is left out
     if (queue_.empty() && !holdPoints_)
         points_.Write(values_, valueLines_, cursor_.LineNumber());
     else
@@ -295,7 +300,7 @@ void EntityReader::Extract(const Rules& rules, bool emitOwnPoints) {
     }
     const bool insert = rules.name == LineKind::Insert;
     if (insert) ReadAttributes();
-    const bool passes = EntityPasses();
+    const bool passes = judged_ ? *judged_ : EntityPasses();
     if (passes && emitOwnPoints) {
         if (insert) ApplyAttributes();
         PlaceQueuedPoints(rules.ocs);
@@ -355,6 +360,12 @@ void EntityReader::ExtractPolyline() {
         SkipVertices();
         EndEntity(false);
         return;
+    }
+    // Judged by its header: a polyline of the drawing's own writes its
+    // vertices as they come.
+    if (extended_ != nullptr && scope_ == nullptr) {
+        judged_ = true;
+        holdPoints_ = false;
     }
     const bool include = IncludeOptionSet(settings_, is3D ? field::Include3DPolylineExtraPoints
                                                           : field::Include2DPolylineExtraPoints);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -68,7 +69,10 @@ class EntityReader {
     // does not pass, and then it counts for nothing.
     bool EndEntity(bool passes = true);
     bool NextGroup();
-    void ReadValue(Slot slot);
+    void ReadValue(Slot slot) {
+        cursor_.ReadValue(*texts_[static_cast<std::size_t>(slot)]);
+        valueLines_[static_cast<std::size_t>(slot)] = cursor_.LineNumber();
+    }
     bool TakeCommon();
     std::int32_t Flags(const ValueText& text, std::uint64_t line);
 
@@ -90,6 +94,7 @@ class EntityReader {
     // entity on layer "0" is on the layer of the INSERT.
     std::string_view EffectiveLayer() const;
     bool EntityPasses() const;
+    void JudgeEarly();
     // After the INSERT's closing "  0": its ATTRIB entities and SEQEND.
     void ReadAttributes();
     void ApplyAttributes();
@@ -137,6 +142,10 @@ class EntityReader {
     bool truncated_ = false;
     // With the options: every point waits for the end of its entity.
     bool holdPoints_ = false;
+    // Whether the entity passes the options, once that is known before its
+    // end: a layer filter judges most entities by their layer group, which
+    // comes before their points, so those need not wait.
+    std::optional<bool> judged_;
     std::vector<Rules> extendedRules_;  // by name line, POLYLINE to MTEXT
     std::vector<std::pair<std::string, std::string>> attributes_;  // tag, value
 

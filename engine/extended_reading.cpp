@@ -62,6 +62,14 @@ bool ExtendedReading::Passes(std::string_view layer, bool paperSpace) const {
     if (paperSpace && options_.layers.modelSpaceOnly) return false;
     // An entity without a layer group is on layer "0".
     const std::string_view name = layer.empty() ? std::string_view("0") : layer;
+    const auto known = layerPasses_.find(name);
+    if (known != layerPasses_.end()) return known->second;
+    const bool passes = LayerPasses(name);
+    layerPasses_.emplace(name, passes);
+    return passes;
+}
+
+bool ExtendedReading::LayerPasses(std::string_view name) const {
     if (!include_.Empty() && !include_.Match(name)) return false;
     if (exclude_.Match(name)) return false;
     if (options_.layers.visibleOnly) {

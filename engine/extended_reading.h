@@ -71,8 +71,12 @@ class ExtendedReading {
     void AppendReport(RunReport& report) const;
 
   private:
+    bool LayerPasses(std::string_view name) const;
+
     ExtendedOptions options_;
     LayerPatterns include_, exclude_;
+    // The layers judged so far: a drawing has few, its entities many.
+    mutable std::map<std::string, bool, std::less<>> layerPasses_;
 };
 
 // Whether a text names paper space (group 67): the integer 1.
