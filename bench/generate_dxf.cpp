@@ -3,7 +3,10 @@
 // of entities on several layers, survey-sized coordinates, right-aligned
 // group codes. The same seed gives the same bytes on every machine.
 //
-//   korvel_generate_dxf OUTPUT.dxf SIZE_MB [--lf] [--seed N]   (MB = 1,000,000 bytes)
+//   korvel_generate_dxf OUTPUT.dxf SIZE_MB [--lf] [--seed N] [--labels]   (MB = 1,000,000 bytes)
+//
+// --labels puts a spot height label (a TEXT of the point's height) beside
+// every POINT, and a decoy three metres away beside every fifth.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -206,7 +209,27 @@ class Drawing {
     void Point() {
         Common("POINT", 1);
         w_.G(100, "AcDbPoint");
-        Xyz(10, E(), N(), Z());
+        // In the order GCC evaluated them as the arguments of one call, which
+        // the drawings generated before were made with.
+        const std::int64_t z = Z();
+        const std::int64_t n = N();
+        const std::int64_t e = E();
+        Xyz(10, e, n, z);
+        if (!labels_) return;
+        // Its height as a spot height label, 0.4 m east and 0.3 m north, and
+        // now and then a decoy 3 m away.
+        Label(e + 400, n + 300, z);
+        if (rnd_.Below(5) == 0) Label(e - 3000, n, z + 1000);
+    }
+    void Label(std::int64_t e, std::int64_t n, std::int64_t z) {
+        Common("TEXT", 8);
+        w_.G(100, "AcDbText");
+        Xyz(10, e, n, 0);
+        w_.G(40, "0.250");
+        char height[32];
+        std::snprintf(height, sizeof height, "%lld.%03lld", static_cast<long long>(z / 1000),
+                      static_cast<long long>(z % 1000));
+        w_.G(1, height);
     }
     void Text() {
         Common("TEXT", 8);
@@ -277,22 +300,29 @@ class Drawing {
     Writer& w_;
     Random rnd_;
     std::uint64_t handle_ = 0x200;
+
+  public:
+    bool labels_ = false;  // spot height labels beside the points
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s OUTPUT.dxf SIZE_MB [--lf] [--seed N]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT.dxf SIZE_MB [--lf] [--seed N] [--labels]\n",
+                     argv[0]);
         return 2;
     }
     const char* path = argv[1];
     double megabytes = std::atof(argv[2]);
     bool crlf = true;
+    bool labels = false;
     std::uint64_t seed = 20240305;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--lf") == 0) {
             crlf = false;
+        } else if (std::strcmp(argv[i], "--labels") == 0) {
+            labels = true;
         } else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc) {
             seed = std::strtoull(argv[++i], nullptr, 10);
         } else {
@@ -308,6 +338,7 @@ int main(int argc, char** argv) {
     {
         Writer w(out, crlf);
         Drawing d(w, seed);
+        d.labels_ = labels;
         d.Header();
         d.Tables();
         d.Blocks();

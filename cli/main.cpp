@@ -12,6 +12,7 @@
 #include "cli/platform.h"
 #include "cli/setting_args.h"
 #include "cli/terminal_host.h"
+#include "engine/label_join.h"
 #include "engine/point_preview.h"
 #include "engine/preview_svg.h"
 #include "run/drawing_conversion.h"
@@ -71,6 +72,7 @@ std::vector<DrawingJob> CommandLineDrawings(const CliOptions& options, std::stri
     std::vector<DrawingJob> jobs;
     for (const std::string& arg : options.files) {
         DrawingJob job;
+        job.labelPairs = !options.pairsPath.empty();
         if (arg == "-") {
             job.dxfPath = kStandardInputName;
         } else {
@@ -102,12 +104,16 @@ class CommandLineRun final : public ParallelRunObserver {
     }
     void Finished(std::size_t index, const DrawingOutcome& outcome) override {
         progress_.Clear();
+        for (const LabelPairRow& row : outcome.labelPairs)
+            pairs.emplace_back(drawings_[index].dxfPath, row);
         const std::string& given = options_.files[index];
         const std::string name = given == "-" ? kStandardInputName : given;
         if (outcome.openFailed)
             std::fprintf(stderr, "korvel-cli: %s: %s\n", name.c_str(), outcome.openFailure.c_str());
         if (outcome.error) Failure(PassErrorMessage(drawings_[index].dxfPath, outcome.error));
     }
+
+    std::vector<std::pair<std::string, LabelPairRow>> pairs;
 
   private:
     const CliOptions& options_;
@@ -172,6 +178,14 @@ void ApplyReadingOptions(const CliOptions& options, ExtendedOptions& extended) {
     if (options.attributeZ) extended.attributes.z = *options.attributeZ;
     if (options.attributeText) extended.attributes.text = *options.attributeText;
     if (options.blockContents) extended.blockContents = true;
+    LabelOptions& labels = extended.labels;
+    if (options.heightsWithin) labels.heightsWithin = *options.heightsWithin;
+    if (options.numbersWithin) labels.numbersWithin = *options.numbersWithin;
+    if (options.heightOffset) labels.heightOffset = *options.heightOffset;
+    if (options.labelLayers) labels.layers = *options.labelLayers;
+    if (options.labelTypes) labels.pointTypes = *options.labelTypes;
+    if (options.labelPrefixes) labels.prefixes = *options.labelPrefixes;
+    if (options.labelUnits) labels.units = *options.labelUnits;
 }
 
 // --list-layers: each drawing's path, then its layers as LayerListingText
@@ -222,6 +236,11 @@ int LoadRunSettings(const CliOptions& options, const NameTables& names, RunSetti
     // The window's own check before a run.
     if (run.fields.empty()) return Usage("Please select data to export");
     ApplyReadingOptions(options, run.config.options);
+    try {
+        LabelJoin check(run.config.options.labels);
+    } catch (const KorvelError& e) {
+        return Usage(std::string("--label-types: ") + e.what());
+    }
     return kAllConverted;
 }
 
@@ -309,6 +328,14 @@ int Run(int argc, char** argv) {
     // Without --keep-going an error ends the run: no report, as in the window.
     if (summary.filesFailed > 0 && !options.keepGoing) return kRunError;
     if (const int status = PutReport(options, report); status != kAllConverted) return status;
+    if (!options.pairsPath.empty()) {
+        try {
+            WriteWholeFile(PathFromText(options.pairsPath), LabelPairsCsv(observer.pairs),
+                           WriteFailure::CannotCreate);
+        } catch (const KorvelError& e) {
+            return Failure(e.what());
+        }
+    }
     if (summary.filesFailed > 0) return kRunError;
     if (summary.filesNotOpened > 0) return kSomeNotOpened;
     if (!options.previewPath.empty())

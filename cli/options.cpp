@@ -1,10 +1,12 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <string_view>
 
 #include "engine/layer_patterns.h"
+#include "engine/number_format.h"
 #include "settings/korvel_error.h"
 
 namespace korvel::cli {
@@ -65,6 +67,30 @@ std::string Patterns(const std::string& list, const char* option) {
         throw UsageError(std::string(option) + ": " + e.what());
     }
     return list;
+}
+
+// A distance of the joins: a number above 0.
+double Distance(const std::string& text, const char* option) {
+    const std::optional<double> value = NumberValue(text);
+    if (!value || !(*value > 0) || !std::isfinite(*value))
+        throw UsageError(std::string(option) + " must be a positive number, got '" + text + "'");
+    return *value;
+}
+
+// A comma-separated list of texts, blanks around each taken off.
+std::vector<std::string> Texts(const std::string& list) {
+    std::vector<std::string> texts;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string item = list.substr(start, comma - start);
+        item.erase(0, item.find_first_not_of(" \t"));
+        item.erase(item.find_last_not_of(" \t") + 1);
+        if (!item.empty()) texts.push_back(item);
+        start = comma + 1;
+    }
+    return texts;
 }
 
 // One option of the command line: its short letter (0: none), its long
@@ -139,6 +165,32 @@ constexpr OptionSpec kOptions[] = {
     {0, "--block-contents", false,
      [](CliOptions& o, const std::string&) { o.blockContents = true; }},
     {0, "--list-layers", false, [](CliOptions& o, const std::string&) { o.listLayers = true; }},
+    {0, "--heights-from-text", true,
+     [](CliOptions& o, const std::string& v) {
+         o.heightsWithin = Distance(v, "--heights-from-text");
+     }},
+    {0, "--numbers-from-text", true,
+     [](CliOptions& o, const std::string& v) {
+         o.numbersWithin = Distance(v, "--numbers-from-text");
+     }},
+    {0, "--height-offset", true,
+     [](CliOptions& o, const std::string& v) {
+         const std::optional<double> offset = NumberValue(v);
+         if (!offset) throw UsageError("--height-offset must be a number, got '" + v + "'");
+         o.heightOffset = *offset;
+     }},
+    {0, "--label-layers", true,
+     [](CliOptions& o, const std::string& v) { o.labelLayers = Patterns(v, "--label-layers"); }},
+    {0, "--label-types", true,
+     [](CliOptions& o, const std::string& v) { o.labelTypes = Texts(v); }},
+    {0, "--label-prefixes", true,
+     [](CliOptions& o, const std::string& v) { o.labelPrefixes = Texts(v); }},
+    {0, "--label-units", true,
+     [](CliOptions& o, const std::string& v) { o.labelUnits = Texts(v); }},
+    {0, "--pairs", true,
+     [](CliOptions& o, const std::string& v) {
+         o.pairsPath = NonEmpty(v, "--pairs", "a file name");
+     }},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -180,6 +232,8 @@ void CheckCombinations(const CliOptions& o) {
         throw UsageError("--preview takes exactly one DXF file, not standard input");
     if (o.noData && o.previewPath.empty()) throw UsageError("--no-data needs --preview");
     if (o.noData && o.toStdout) throw UsageError("--no-data and --stdout exclude each other");
+    if (!o.pairsPath.empty() && !o.heightsWithin && !o.numbersWithin)
+        throw UsageError("--pairs needs --heights-from-text or --numbers-from-text");
     if (o.listLayers && (o.toStdout || !o.previewPath.empty()))
         throw UsageError("--list-layers writes no data: not with --stdout or --preview");
     // Standard input has no name to give a data file.
@@ -278,6 +332,19 @@ configuration, which -c reads):
                           blocks, where the drawing shows them
       --list-layers       print each drawing's layers, their state and their
                           entities by type; write no data file
+      --heights-from-text DISTANCE  each point of a symbol type (POINT and
+                          INSERT) takes as Z the number of the nearest TEXT or
+                          MTEXT within DISTANCE ("12.37", "+12,37", "Z=12.37m")
+      --numbers-from-text DISTANCE  the same for point numbers: the nearest
+                          label's text takes the place of the running number
+      --height-offset VALUE  added to every height a label gives
+      --label-layers LIST only texts on layers matching a pattern are labels
+      --label-types LIST  the types whose points take labels (default
+                          POINT,INSERT; report names such as Circles too)
+      --label-prefixes LIST, --label-units LIST  what may stand before and
+                          after a height's number (default "Z=,H=,+" and "m")
+      --pairs FILE        each pair as CSV: drawing, kind, data line, point
+                          number, label text, label position, distance
   -k, --keep-going        an error ends its drawing only: the report gets an
                           error line in place of its counts, the run goes on,
                           and the exit status is 1 at the end

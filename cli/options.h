@@ -40,7 +40,12 @@ struct CliOptions {
     bool modelSpaceOnly = false;
     std::optional<std::string> attributeNumber, attributeZ, attributeText;  // tags
     bool blockContents = false;
-    bool listLayers = false;         // print each drawing's layers, write no data file
+    bool listLayers = false;  // print each drawing's layers, write no data file
+    // Heights and numbers from labels.
+    std::optional<double> heightsWithin, numbersWithin, heightOffset;
+    std::optional<std::string> labelLayers;
+    std::optional<std::vector<std::string>> labelTypes, labelPrefixes, labelUnits;
+    std::string pairsPath;           // --pairs FILE; empty: none
     std::vector<std::string> files;  // "-": standard input
 };
 

@@ -46,6 +46,8 @@ LineKind ClassifyGroupCode(std::string_view s) {
                 return LineKind::G1;
             case '2':
                 return LineKind::G2;
+            case '3':
+                return LineKind::G3;
             case '5':
                 return LineKind::G5;
             case '8':

@@ -59,9 +59,10 @@ enum class LineKind : std::uint8_t {
     G210,
     G220,
     G230,
+    G3,  // the text of an MTEXT beyond its first 250 characters
 };
 
-inline constexpr std::size_t kLineKindCount = static_cast<std::size_t>(LineKind::G230) + 1;
+inline constexpr std::size_t kLineKindCount = static_cast<std::size_t>(LineKind::G3) + 1;
 
 // The group codes the options add; without them they are lines like any other.
 constexpr bool IsOptionGroup(LineKind kind) {

@@ -7,6 +7,7 @@
 #include "engine/byte_source.h"
 #include "engine/entity_rules.h"
 #include "engine/extended_reading.h"
+#include "engine/label_join.h"
 #include "engine/line_reader.h"
 #include "engine/number_format.h"
 #include "settings/korvel_error.h"
@@ -59,6 +60,29 @@ void EntityReader::JudgeEarly() {
         return;
     }
     WriteReadyPoints();
+}
+
+void EntityReader::CollectLabel(bool mtext) {
+    LabelJoin* labels = extended_->labels;
+    if (labels == nullptr) return;
+    std::string plain;
+    if (mtext) plain = PlainMText(mtextChunks_ + std::string(values_.Text));
+    const std::string_view text = mtext ? std::string_view(plain) : std::string_view(values_.Text);
+    const std::string_view layer = EffectiveLayer();
+    if (scope_ == nullptr) {
+        labels->AddLabel(values_.X, values_.Y, text, layer);
+        return;
+    }
+    // A text inside a block labels where the block shows it.
+    const std::optional<double> x = NumberValue(values_.X), y = NumberValue(values_.Y);
+    if (!x || !y) return;
+    const std::optional<double> z = NumberValue(values_.Z);
+    Transform toWorld = scope_->toWorld;
+    if (!mtext)
+        toWorld = toWorld.After(OcsToWcs({Number(Slot::ExtrusionX, 0), Number(Slot::ExtrusionY, 0),
+                                          Number(Slot::ExtrusionZ, 1)}));
+    const Vec3 world = toWorld.Apply({*x, *y, z.value_or(0)});
+    labels->AddLabel(NumberText(world.x), NumberText(world.y), text, layer);
 }
 
 void EntityReader::ReadAttributes() {

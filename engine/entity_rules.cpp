@@ -182,6 +182,8 @@ void EntityReader::MakeExtendedRules() {
             take(LineKind::G44, Slot::ColumnSpacing);
             take(LineKind::G45, Slot::RowSpacing);
         }
+        if (base != nullptr && rules.name == LineKind::MText && options.labels.Any())
+            take(LineKind::G3, Slot::TextChunk);
         if (base != nullptr && rules.ocs && options.blockContents) {
             take(LineKind::G210, Slot::ExtrusionX);
             take(LineKind::G220, Slot::ExtrusionY);
@@ -207,6 +209,10 @@ void EntityReader::ExtractIfTicked(LineKind name) {
                    extended_->Options().blockContents) {
             // Its block's entities are read whether or not its own point is.
             Extract(rules, false);
+        } else if ((name == LineKind::Text || name == LineKind::MText) && extended_ != nullptr &&
+                   extended_->Options().labels.Any()) {
+            // So are the texts, for the labels of a join.
+            Extract(rules, false);
         }
     }
 }
@@ -230,6 +236,7 @@ void EntityReader::StartEntity(std::string_view name, EntityType type) {
               &extras_.ExtrusionZ})
             text->Clear();
         attributes_.clear();
+        mtextChunks_.clear();
         holdPoints_ = true;
         judged_.reset();
     }
@@ -265,6 +272,7 @@ bool EntityReader::NextGroup() {
 }
 
 void EntityReader::Emit() {
+    if (!ownPoints_) return;  // read for what it holds, not for its points
     if (holdPoints_) JudgeEarly();
     if (judged_ == false) return;  // the entity is left out
     if (queue_.empty() && !holdPoints_)
@@ -278,12 +286,19 @@ void EntityReader::Emit() {
 // closing "  0"; points are written as the entity's rules say.
 void EntityReader::Extract(const Rules& rules, bool emitOwnPoints) {
     StartEntity(rules.type, rules.counted);
+    ownPoints_ = emitOwnPoints;
     if (!rules.zStart.empty()) values_.Z.Assign(rules.zStart);
     const bool fitPoints = IncludeOptionSet(settings_, field::IncludeSplineFitPoints);
     while (NextGroup()) {
         const GroupRule& rule = rules.groups[Index(cursor_.Kind())];
         if (rule.slot == Slot::Z) ZArrived(cursor_.Kind());
-        if (rule.slot != Slot::None) ReadValue(rule.slot);
+        if (rule.slot == Slot::TextChunk) {
+            ValueText chunk;
+            cursor_.ReadValue(chunk);
+            mtextChunks_.append(std::string_view(chunk));
+        } else if (rule.slot != Slot::None) {
+            ReadValue(rule.slot);
+        }
         if (Writes(rule.emit, fitPoints)) Emit();
         if (rule.zGroup != LineKind::Other)
             AwaitZ(rule.zGroup, Writes(rules.groups[Index(rule.zGroup)].emit, fitPoints));
@@ -300,6 +315,8 @@ void EntityReader::Extract(const Rules& rules, bool emitOwnPoints) {
     }
     const bool insert = rules.name == LineKind::Insert;
     if (insert) ReadAttributes();
+    if (rules.name == LineKind::Text || rules.name == LineKind::MText)
+        CollectLabel(rules.name == LineKind::MText);
     const bool passes = judged_ ? *judged_ : EntityPasses();
     if (passes && emitOwnPoints) {
         if (insert) ApplyAttributes();
@@ -336,6 +353,7 @@ std::int32_t EntityReader::Flags(const ValueText& text, std::uint64_t line) {
 // the header's handle and layer.
 void EntityReader::ExtractPolyline() {
     StartEntity("POLYLINE", EntityType::Polyline2D);
+    ownPoints_ = true;
     headerFlags_.Assign("0");
     std::uint64_t headerFlagsLine = 0;
     while (NextGroup()) {

@@ -102,6 +102,8 @@ class EntityReader {
     // world coordinates.
     void PlaceQueuedPoints(bool ocs);
     void ExpandInsert();
+    // A TEXT or MTEXT, for the labels of a join.
+    void CollectLabel(bool mtext);
     void ReadBlockEntities(const BlockDefinition& block, const BlockScope& scope);
     double Number(Slot slot, double missing) const;
 
@@ -142,12 +144,14 @@ class EntityReader {
     bool truncated_ = false;
     // With the options: every point waits for the end of its entity.
     bool holdPoints_ = false;
+    bool ownPoints_ = true;  // false for an entity read only for what it holds
     // Whether the entity passes the options, once that is known before its
     // end: a layer filter judges most entities by their layer group, which
     // comes before their points, so those need not wait.
     std::optional<bool> judged_;
     std::vector<Rules> extendedRules_;  // by name line, POLYLINE to MTEXT
     std::vector<std::pair<std::string, std::string>> attributes_;  // tag, value
+    std::string mtextChunks_;  // an MTEXT's text before its group 1, for a label
 
     struct QueuedPoint {
         EntityValues values;

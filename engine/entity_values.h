@@ -52,7 +52,8 @@ class ValueText {
 
 // The texts one extractor hands over for one point, exactly as read, and the
 // type of the entity the point belongs to. `Number`, empty but for a point
-// numbered by a block attribute, takes the place of the running number.
+// numbered by a block attribute or a label, takes the place of the running
+// number.
 struct EntityValues {
     ValueText X, Y, Z, Handle, Layer, EntityType, BlockName, Text, Number;
     korvel::EntityType type = korvel::EntityType::Point;
@@ -62,7 +63,7 @@ struct EntityValues {
 // reference's placement, and the extrusion direction of an entity.
 struct EntityExtras {
     ValueText Space, AttributesFollow, ScaleX, ScaleY, ScaleZ, Rotation, Columns, Rows,
-        ColumnSpacing, RowSpacing, ExtrusionX, ExtrusionY, ExtrusionZ;
+        ColumnSpacing, RowSpacing, ExtrusionX, ExtrusionY, ExtrusionZ, TextChunk;
 };
 
 // Which text of an entity a group's value goes to. A group an extractor does
@@ -90,6 +91,8 @@ enum class Slot : std::uint8_t {
     ExtrusionX,
     ExtrusionY,
     ExtrusionZ,
+    // A piece of an MTEXT's text, added to the ones before it.
+    TextChunk,
     Count
 };
 

@@ -19,6 +19,8 @@
 
 namespace korvel {
 
+class LabelJoin;
+
 // The entities of each type on each layer, for listing the layers of drawings.
 class LayerCensus {
   public:
@@ -54,6 +56,8 @@ class ExtendedReading {
 
     DrawingTables tables;
     LayerCensus* census;
+    // The join of heights and numbers to points, while its labels are collected.
+    LabelJoin* labels = nullptr;
     // Nested blocks multiply: a drawing whose blocks would be read more often
     // than this where they are inserted is stopped with an error rather than
     // left to run for hours (PassOptions sets it).

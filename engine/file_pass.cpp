@@ -74,10 +74,7 @@ std::string_view FileNamePart(std::string_view path) {
 
 void FilePass::StartPass(std::string_view caption) {
     stopRequested_ = false;
-    counters_ = RunCounters{};
-    numbers_.PointNumber = settings_.Get(field::StartNumber);
-    numbers_.EntityNumber = settings_.Get(field::EntityNumberStart);
-    numbers_.CodeCounter = settings_.Get(field::CounterStart);
+    ResetCounts();
     host_.SetProgressCaption(std::string("Processing ") + std::string(caption));
     openFailed_ = false;
 }
@@ -101,6 +98,13 @@ void FilePass::MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus&
     }
 }
 
+void FilePass::ResetCounts() {
+    counters_ = RunCounters{};
+    numbers_.PointNumber = settings_.Get(field::StartNumber);
+    numbers_.EntityNumber = settings_.Get(field::EntityNumberStart);
+    numbers_.CodeCounter = settings_.Get(field::CounterStart);
+}
+
 void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     // Binary drawings are read as the ASCII DXF they stand for.
     SniffedSource sniffed(file);
@@ -120,7 +124,10 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     std::optional<ExtendedReading> extended;
     if (options.extended.AnyOn() || options.layerCensus != nullptr)
         extended.emplace(options.extended, options.layerCensus);
-    if (extended) extended->mostBlockReads = options.mostBlockReads;
+    if (extended) {
+        extended->mostBlockReads = options.mostBlockReads;
+        if (labels_) extended->labels = &*labels_;
+    }
     const bool entitiesFound = extended && extended->NeedsTables()
                                    ? extended->tables.ReadToEntities(cursor, extended->KeepBlocks())
                                    : cursor.SkipToEntities();
@@ -130,12 +137,16 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     }
     if (!options.alignGroupCodes) cursor.ProbeAlignment(kAlignmentProbeLines);
     PointWriter points(composer_, sink, observer, numbers_, settings_);
+    if (labels_) points.SetLabels(&*labels_);
     EntityReader entities(cursor, points, settings_, counters_, options.missingZAsZero,
                           extended ? &*extended : nullptr);
     EntityCensus census;
     try {
         MainLoop(cursor, entities, census, source.Size());
+        // The points that wait for their labels go out now, with them.
+        points.FinishLabels();
     } catch (DrawingError& e) {
+        points.FinishLabelsQuietly();
         // What the pass has seen of the likely cause goes with the error.
         if (cursor.CodesUnaligned()) {
             e.AddHint(kUnalignedCodesWarning);
@@ -145,6 +156,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
             e.AddHint(MissingZWarning(entities.MissingZEntities()));
         throw;
     } catch (...) {
+        points.FinishLabelsQuietly();
         if (cursor.CodesUnaligned()) report_.emplace_back(kUnalignedCodesWarning);
         throw;
     }
@@ -156,6 +168,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     if (entities.MissingZEntities() > 0)
         report_.push_back(MissingZWarning(entities.MissingZEntities()));
     if (extended) extended->AppendReport(report_);
+    if (labels_) labels_->AppendReport(report_);
     if (options.layerCensus != nullptr) options.layerCensus->SetTable(extended->tables.Layers());
     if (!cursor.CodesUnaligned() && !entities.EndedInsideEntity()) {
         std::string warning = census.NoTickedTypeWarning(settings_, counters_);
@@ -173,6 +186,8 @@ bool FilePass::OpenDrawing(const std::filesystem::path& dxfPath, FileSource& sou
 
 void FilePass::RunNamed(ByteSource& source, FileSink* sink, PointObserver* observer,
                         std::string_view caption) {
+    labels_.reset();
+    if (options.extended.labels.Any()) labels_.emplace(options.extended.labels);
     try {
         Run(source, sink, observer);
     } catch (DrawingError& e) {

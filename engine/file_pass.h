@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine/entity_rules.h"
 #include "engine/extended_reading.h"
 #include "engine/file_sink.h"
+#include "engine/label_join.h"
 #include "engine/pass_host.h"
 #include "engine/point_writer.h"
 #include "engine/record_composer.h"
@@ -72,6 +74,8 @@ class FilePass {
     bool OpenFailed() const { return openFailed_; }
     const RunCounters& Counters() const { return counters_; }
     const RunningNumbers& Numbers() const { return numbers_; }
+    // The join of the last pass that took heights or numbers from labels.
+    const LabelJoin* Labels() const { return labels_ ? &*labels_ : nullptr; }
 
     PassOptions options;
 
@@ -83,6 +87,7 @@ class FilePass {
     void RunNamed(ByteSource& source, FileSink* sink, PointObserver* observer,
                   std::string_view caption);
     void Run(ByteSource& source, FileSink* sink, PointObserver* observer);
+    void ResetCounts();
     void MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus& census,
                   std::uint64_t size);
 
@@ -95,6 +100,7 @@ class FilePass {
     bool openFailed_ = false;
     RunCounters counters_;
     RunningNumbers numbers_;
+    std::optional<LabelJoin> labels_;
 };
 
 // The file name part of a path: the text after the last separator.

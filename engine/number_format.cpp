@@ -425,6 +425,26 @@ bool IsNumberText(std::string_view text) {
 }
 
 std::optional<double> NumberValue(std::string_view text) {
+    DecimalText d;
+    if (!ParseDecimalText(text, d)) return std::nullopt;
+    // Up to 15 digits and a power of ten up to 10^22 are both exact doubles:
+    // one multiplication or division of them rounds correctly, as from_chars
+    // does. Nearly every coordinate of a drawing is read this way.
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (d.count <= 15) {
+        std::int64_t digits = 0;
+        for (std::int64_t i = 0; i < d.count; ++i) digits = digits * 10 + (d.digits[i] - '0');
+        const std::int64_t scale = d.exponent - d.count;
+        const auto mantissa = static_cast<double>(digits);
+        if (d.count == 0 || (scale >= 0 && scale <= 22) || (scale < 0 && scale >= -22)) {
+            const double value = d.count == 0 ? 0.0
+                                 : scale >= 0 ? mantissa * kPowersOfTen[scale]
+                                              : mantissa / kPowersOfTen[-scale];
+            return d.negative ? -value : value;
+        }
+    }
     if (!IsNumberText(text)) return std::nullopt;
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

@@ -1,15 +1,249 @@
 #include "engine/point_writer.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "engine/label_join.h"
 #include "settings/korvel_error.h"
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 namespace korvel {
 
+namespace {
+
+// Bytes appended in pieces of a fixed size: nothing is copied as they grow
+// and there is no spare room beyond the last piece.
+class ByteSpool {
+  public:
+    std::uint64_t Size() const { return size_; }
+
+    void Append(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const auto used = static_cast<std::size_t>(size_ % kPiece);
+            if (used == 0 && size_ / kPiece == pieces_.size()) pieces_.push_back(NewPiece());
+            const std::size_t n = std::min(bytes.size(), kPiece - used);
+            std::memcpy(pieces_.back().get() + used, bytes.data(), n);
+            bytes.remove_prefix(n);
+            size_ += n;
+        }
+    }
+
+    // Calls `use` with the bytes of [from, to), piece by piece.
+    template <class Use>
+    void Visit(std::uint64_t from, std::uint64_t to, Use use) const {
+        while (from < to) {
+            const char* piece = pieces_[static_cast<std::size_t>(from / kPiece)].get();
+            const auto at = static_cast<std::size_t>(from % kPiece);
+            const auto n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kPiece - at));
+            use(std::string_view(piece + at, n));
+            from += n;
+        }
+    }
+
+    void Read(std::uint64_t from, std::uint64_t to, std::string& out) const {
+        out.clear();
+        Visit(from, to, [&](std::string_view bytes) { out.append(bytes); });
+    }
+
+    void Clear() {
+        pieces_.clear();
+        size_ = 0;
+    }
+
+  private:
+    static constexpr std::size_t kPiece = std::size_t(1) << 22;
+    static constexpr std::align_val_t kHugePage{std::size_t(1) << 21};
+    struct Free {
+        void operator()(char* p) const { ::operator delete[](p, kHugePage); }
+    };
+    using Piece = std::unique_ptr<char, Free>;
+
+    // Aligned to huge pages, which Linux then may use: a tenth of the page
+    // faults for a drawing's worth of lines.
+    static Piece NewPiece() {
+        auto* p = static_cast<char*>(::operator new[](kPiece, kHugePage));
+#ifdef MADV_HUGEPAGE
+        madvise(p, kPiece, MADV_HUGEPAGE);
+#endif
+        return Piece(p);
+    }
+
+    std::vector<Piece> pieces_;
+    std::uint64_t size_ = 0;
+};
+
+constexpr std::uint32_t kNoCandidate = UINT32_MAX;
+
+// The texts of a point, in the order they are held.
+template <class Values>
+auto HeldTexts(Values& v) {
+    return std::array{&v.X,          &v.Y,         &v.Z,    &v.Handle, &v.Layer,
+                      &v.EntityType, &v.BlockName, &v.Text, &v.Number};
+}
+
+}  // namespace
+
+// The lines of a pass that joins labels, until the join is made.
+class PointWriter::HeldLines {
+  public:
+    // A line that is laid out anew or shown to the observer: where it is,
+    // and what it was laid out from.
+    struct Entry {
+        std::uint64_t lineStart, valuesStart, drawingLine, dataLine;
+        RunningNumbers before;
+        std::uint32_t lineSize, valuesSize, candidate;
+    };
+
+    ByteSpool lines, texts;
+    std::vector<Entry> entries;
+    std::uint64_t lineCount = 0;
+    bool finished = false;
+
+    void Hold(const EntityValues& values, std::string_view line, const RunningNumbers& before,
+              std::uint32_t candidate, std::uint64_t drawingLine, bool keepAll) {
+        if (candidate != kNoCandidate || keepAll) {
+            Entry entry{lines.Size(),
+                        texts.Size(),
+                        drawingLine,
+                        lineCount,
+                        before,
+                        static_cast<std::uint32_t>(line.size()),
+                        0,
+                        candidate};
+            // The sizes of the texts, then the texts, then the type: one piece.
+            record_.clear();
+            for (const ValueText* text : HeldTexts(values)) {
+                const auto size = static_cast<std::uint32_t>(std::string_view(*text).size());
+                record_.append(reinterpret_cast<const char*>(&size), sizeof size);
+            }
+            for (const ValueText* text : HeldTexts(values)) record_ += std::string_view(*text);
+            record_.append(reinterpret_cast<const char*>(&values.type), sizeof values.type);
+            texts.Append(record_);
+            entry.valuesSize = static_cast<std::uint32_t>(texts.Size() - entry.valuesStart);
+            entries.push_back(entry);
+        }
+        lines.Append(line);
+        ++lineCount;
+    }
+
+    void ValuesOf(const Entry& entry, EntityValues& values) {
+        texts.Read(entry.valuesStart, entry.valuesStart + entry.valuesSize, scratch_);
+        const char* sizes = scratch_.data();
+        std::size_t at = sizeof(std::uint32_t) * HeldTexts(values).size();
+        for (ValueText* text : HeldTexts(values)) {
+            std::uint32_t size = 0;
+            std::memcpy(&size, sizes, sizeof size);
+            sizes += sizeof size;
+            text->Assign(std::string_view(scratch_.data() + at, size));
+            at += size;
+        }
+        std::memcpy(&values.type, scratch_.data() + at, sizeof values.type);
+    }
+
+  private:
+    std::string record_, scratch_;
+};
+
+PointWriter::PointWriter(RecordComposer& composer, FileSink* sink, PointObserver* observer,
+                         RunningNumbers& numbers, const ExportSettings& settings)
+    : composer_(composer),
+      sink_(sink),
+      observer_(observer),
+      numbers_(numbers),
+      settings_(settings) {}
+
+PointWriter::~PointWriter() = default;
+
+void PointWriter::SetLabels(LabelJoin* labels) {
+    labels_ = labels;
+    held_ = labels != nullptr ? std::make_unique<HeldLines>() : nullptr;
+}
+
 void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
                         std::uint64_t currentLine) {
-    if (sink_ == nullptr && observer_ == nullptr) return;  // counting only
-    std::string_view record;
+    const bool candidate = labels_ != nullptr && labels_->TakesLabels(values.type);
+    if (sink_ == nullptr && observer_ == nullptr) {  // counting only
+        if (candidate) labels_->AddPoint(values.X, values.Y);
+        return;
+    }
+    const RunningNumbers before = numbers_;
+    const std::string_view record = Compose(values, numbers_, &lines, currentLine);
+    if (held_ == nullptr) {
+        Emit(values, record);
+        return;
+    }
+    std::uint32_t index = kNoCandidate;
+    if (candidate) {
+        index = static_cast<std::uint32_t>(labels_->PointCount());
+        labels_->AddPoint(values.X, values.Y);
+    }
+    held_->Hold(values, record, before, index, currentLine, observer_ != nullptr);
+}
+
+void PointWriter::FinishLabels() {
+    if (held_ == nullptr || held_->finished) return;
+    HeldLines& held = *held_;
+    held.finished = true;
+    labels_->Join();
+    const auto writeHeld = [&](std::uint64_t from, std::uint64_t to) {
+        if (sink_ != nullptr)
+            held.lines.Visit(from, to, [&](std::string_view b) { sink_->Write(b); });
+    };
+    std::uint64_t written = 0;
+    EntityValues values;
+    std::string line;
+    for (const HeldLines::Entry& entry : held.entries) {
+        writeHeld(written, entry.lineStart);
+        written = entry.lineStart + entry.lineSize;
+        held.ValuesOf(entry, values);
+        std::string_view record;
+        if (entry.candidate != kNoCandidate) {
+            const LabelJoin::Taken taken = labels_->For(entry.candidate);
+            if (!taken.z.empty()) values.Z.Assign(taken.z);
+            if (!taken.number.empty()) values.Number.Assign(taken.number);
+            if (!taken.z.empty() || !taken.number.empty()) {
+                RunningNumbers numbers = entry.before;
+                record = Compose(values, numbers, nullptr, entry.drawingLine);
+            }
+            const std::string_view own = values.Number;
+            labels_->Written(
+                entry.candidate, entry.dataLine + 1,
+                std::string(settings_.Get(field::NumberPrefix)) +
+                    (own.empty() ? std::to_string(entry.before.PointNumber) : std::string(own)));
+        }
+        if (record.data() == nullptr) {
+            held.lines.Read(entry.lineStart, written, line);
+            record = line;
+        }
+        Emit(values, record);
+    }
+    writeHeld(written, held.lines.Size());
+    held.lines.Clear();
+    held.texts.Clear();
+    held.entries = {};
+}
+
+void PointWriter::FinishLabelsQuietly() noexcept {
     try {
-        record = composer_.ComposeRecord(values, numbers_);
+        FinishLabels();
+    } catch (...) {
+        // The error that stopped the pass is the one to report.
+    }
+}
+
+std::string_view PointWriter::Compose(const EntityValues& values, RunningNumbers& numbers,
+                                      const ValueLines* lines, std::uint64_t currentLine) {
+    try {
+        return composer_.ComposeRecord(values, numbers);
     } catch (const KorvelError& e) {
         // The line that holds the value the error is about.
         Slot slot = Slot::None;
@@ -26,12 +260,15 @@ void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
             default:
                 break;
         }
-        std::uint64_t line = lines[static_cast<std::size_t>(slot)];
+        std::uint64_t line = lines != nullptr ? (*lines)[static_cast<std::size_t>(slot)] : 0;
         if (line == 0) line = currentLine;
         // A forced Z stands on no line of the drawing.
         if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
         throw DrawingError(e.what(), line);
     }
+}
+
+void PointWriter::Emit(const EntityValues& values, std::string_view record) {
     if (sink_ != nullptr) sink_->Write(record);
     if (observer_ != nullptr) observer_->Point(values, record);
 }

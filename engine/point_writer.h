@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "engine/entity_values.h"
@@ -12,6 +13,8 @@
 #include "settings/export_settings.h"
 
 namespace korvel {
+
+class LabelJoin;
 
 // Takes every point of a pass with its data line (CR LF included), in place
 // of or beside the data file.
@@ -24,24 +27,44 @@ class PointObserver {
 class PointWriter {
   public:
     PointWriter(RecordComposer& composer, FileSink* sink, PointObserver* observer,
-                RunningNumbers& numbers, const ExportSettings& settings)
-        : composer_(composer),
-          sink_(sink),
-          observer_(observer),
-          numbers_(numbers),
-          settings_(settings) {}
+                RunningNumbers& numbers, const ExportSettings& settings);
+    ~PointWriter();
+    PointWriter(const PointWriter&) = delete;
+    PointWriter& operator=(const PointWriter&) = delete;
 
     // A conversion error becomes a DrawingError naming the line that holds
     // the value, or `currentLine` for a value that was never read.
     void Write(const EntityValues& values, const ValueLines& lines, std::uint64_t currentLine);
     RunningNumbers& Numbers() { return numbers_; }
 
+    // Heights and numbers from labels. A label may stand anywhere in the
+    // drawing, before or after its point: the lines are laid out as the
+    // points come but held in memory, the points that may take a label with
+    // the texts they were laid out from, until FinishLabels joins the labels
+    // and writes every line in order, a joined point's line laid out anew
+    // with what it took.
+    void SetLabels(LabelJoin* labels);
+    // Does nothing without a join, and the second time.
+    void FinishLabels();
+    // The same on the error path: the lines read so far go out, nothing is
+    // thrown.
+    void FinishLabelsQuietly() noexcept;
+
   private:
+    class HeldLines;
+
+    // Lays out one line; throws a DrawingError as Write says.
+    std::string_view Compose(const EntityValues& values, RunningNumbers& numbers,
+                             const ValueLines* lines, std::uint64_t currentLine);
+    void Emit(const EntityValues& values, std::string_view record);
+
     RecordComposer& composer_;
     FileSink* sink_;
     PointObserver* observer_;
     RunningNumbers& numbers_;
     const ExportSettings& settings_;
+    LabelJoin* labels_ = nullptr;
+    std::unique_ptr<HeldLines> held_;
 };
 
 }  // namespace korvel

@@ -50,13 +50,14 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
             switch (static_cast<DataFieldKind>(kind)) {
                 case DataFieldKind::Number:
                     line_.Append(settings_.Get(field::NumberPrefix));
-                    // A number of the drawing's own (a block attribute's)
-                    // takes no running number.
-                    if (!std::string_view(values.Number).empty()) {
+                    // A number of the drawing's own (a block attribute's or
+                    // a label's) stands in place of the running number, which
+                    // advances all the same: every point keeps the running
+                    // number it has without its own.
+                    if (!std::string_view(values.Number).empty())
                         line_.Append(values.Number);
-                        break;
-                    }
-                    line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
+                    else
+                        line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
                     numbers.PointNumber = Incremented(numbers.PointNumber);
                     break;
                 case DataFieldKind::X:

@@ -1,8 +1,11 @@
 #include "run/drawing_conversion.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
+#include "engine/label_join.h"
+#include "engine/number_format.h"
 #include "engine/os_file.h"
 #include "run/run_report.h"
 #include "settings/korvel_error.h"
@@ -38,6 +41,47 @@ std::string OpenFailureReason(const std::filesystem::path& path) {
     return SystemErrorText(EBUSY);
 }
 
+namespace {
+
+std::vector<LabelPairRow> PairRows(const LabelJoin& labels) {
+    // In the order of the data file.
+    std::vector<LabelJoin::Pair> pairs = labels.Pairs();
+    std::stable_sort(pairs.begin(), pairs.end(), [&](const auto& a, const auto& b) {
+        return labels.WrittenAs(a.point).dataLine < labels.WrittenAs(b.point).dataLine;
+    });
+    std::vector<LabelPairRow> rows;
+    rows.reserve(pairs.size());
+    for (const LabelJoin::Pair& pair : pairs) {
+        const LabelJoin::WrittenPoint& point = labels.WrittenAs(pair.point);
+        rows.push_back({pair.kind == LabelJoin::Kind::Height ? "height" : "number", point.dataLine,
+                        point.number, std::string(labels.LabelText(pair.label)),
+                        labels.LabelX(pair.label), labels.LabelY(pair.label), pair.distance});
+    }
+    return rows;
+}
+
+// A CSV field, in quotes where it holds a comma, a quote or a line break.
+std::string CsvField(std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+}  // namespace
+
+std::string LabelPairsCsv(const std::vector<std::pair<std::string, LabelPairRow>>& rows) {
+    std::string csv = "drawing,kind,line,point,label,x,y,distance\r\n";
+    for (const auto& [drawing, row] : rows)
+        csv += CsvField(drawing) + "," + row.kind + "," + std::to_string(row.line) + "," +
+               CsvField(row.point) + "," + CsvField(row.label) + "," + NumberText(row.x) + "," +
+               NumberText(row.y) + "," + NumberText(row.distance) + "\r\n";
+    return csv;
+}
+
 DrawingConverter::DrawingConverter(const ExportSettings& settings, const NameTables& names,
                                    PassHost& host, const PassOptions& options)
     : settings_(settings), pass_(settings, names, host, section_) {
@@ -64,6 +108,8 @@ DrawingOutcome DrawingConverter::Convert(const DrawingJob& job) {
     try {
         Run(job);
         outcome.counters = pass_.Counters();
+        if (const LabelJoin* labels = pass_.Labels(); labels != nullptr && job.labelPairs)
+            outcome.labelPairs = PairRows(*labels);
         outcome.openFailed = pass_.OpenFailed();
         if (outcome.openFailed)
             outcome.openFailure = OpenFailureReason(PathFromText(job.dxfPath));

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/byte_source.h"
 #include "engine/file_pass.h"
@@ -39,11 +41,23 @@ struct DrawingJob {
     ByteSource* source = nullptr;  // read instead of dxfPath (standard input); needs `sink`
     FileSink* sink = nullptr;
     PointObserver* observer = nullptr;
+    bool labelPairs = false;  // the pairs of a join wanted in the outcome
+};
+
+// A point that took a height or a number from a label.
+struct LabelPairRow {
+    std::string kind;        // "height" or "number"
+    std::uint64_t line = 0;  // the point's data line, 1 for the first
+    std::string point;       // the Number its data line shows
+    std::string label;       // the label's text
+    double x = 0, y = 0;     // the label's place
+    double distance = 0;
 };
 
 struct DrawingOutcome {
     RunReport lines;  // the drawing's section of the report
     RunCounters counters;
+    std::vector<LabelPairRow> labelPairs;
     bool openFailed = false;
     std::string openFailure;   // the system's reason, when openFailed
     std::exception_ptr error;  // the error that ended the drawing's pass
@@ -89,6 +103,10 @@ class DrawingConverter {
     RunReport section_;
     FilePass pass_;
 };
+
+// The pairs as CSV (RFC 4180): a header, then a line per pair with the
+// drawing's path.
+std::string LabelPairsCsv(const std::vector<std::pair<std::string, LabelPairRow>>& rows);
 
 // The points a run would write for `dxfPath`, handed to `observer`, nothing
 // written: a pass and a report of its own, so no run is touched. False when

@@ -22,6 +22,39 @@ namespace {
 
 // Reads `key` of `table` into `value` when it is there; another type than
 // the value's own is an error naming the key.
+// A list of texts: a TOML array of strings.
+void TakeList(const toml::table& table, std::string_view section, std::string_view key,
+              std::vector<std::string>& value, const std::filesystem::path& path) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) return;
+    const toml::array* array = node->as_array();
+    std::vector<std::string> texts;
+    bool textsOnly = array != nullptr;
+    if (array != nullptr) {
+        for (const toml::node& item : *array) {
+            const std::optional<std::string> text = item.value_exact<std::string>();
+            if (text) texts.push_back(*text);
+            textsOnly = textsOnly && text.has_value();
+        }
+    }
+    if (!textsOnly)
+        ThrowCannotRead(path,
+                        std::string(section) + "." + std::string(key) + " must be a list of texts");
+    value = std::move(texts);
+}
+
+// A distance or an offset: any TOML number.
+void TakeNumber(const toml::table& table, std::string_view section, std::string_view key,
+                double& value, const std::filesystem::path& path) {
+    const toml::node* node = table.get(key);
+    if (node == nullptr) return;
+    const std::optional<double> number = node->value<double>();
+    if (!number || (key != "height_offset" && *number < 0))
+        ThrowCannotRead(path, std::string(section) + "." + std::string(key) + " must be a" +
+                                  (key == "height_offset" ? "" : " positive") + " number");
+    value = *number;
+}
+
 template <typename T>
 void Take(const toml::table& table, std::string_view section, std::string_view key, T& value,
           const std::filesystem::path& path) {
@@ -40,6 +73,12 @@ const toml::table* Section(const toml::table& root, std::string_view name,
     if (node == nullptr) return nullptr;
     if (!node->is_table()) ThrowCannotRead(path, "[" + std::string(name) + "] must be a table");
     return node->as_table();
+}
+
+toml::array Array(const std::vector<std::string>& texts) {
+    toml::array array;
+    for (const std::string& text : texts) array.push_back(text);
+    return array;
 }
 
 }  // namespace
@@ -78,6 +117,16 @@ ExtendedOptions ReadExtendedOptions(const std::filesystem::path& path) {
     }
     if (const toml::table* blocks = Section(root, "blocks", path))
         Take(*blocks, "blocks", "contents", options.blockContents, path);
+    if (const toml::table* labels = Section(root, "labels", path)) {
+        LabelOptions& l = options.labels;
+        TakeNumber(*labels, "labels", "heights_within", l.heightsWithin, path);
+        TakeNumber(*labels, "labels", "numbers_within", l.numbersWithin, path);
+        TakeNumber(*labels, "labels", "height_offset", l.heightOffset, path);
+        Take(*labels, "labels", "layers", l.layers, path);
+        TakeList(*labels, "labels", "point_types", l.pointTypes, path);
+        TakeList(*labels, "labels", "prefixes", l.prefixes, path);
+        TakeList(*labels, "labels", "units", l.units, path);
+    }
     return options;
 }
 
@@ -91,6 +140,13 @@ std::string ExtendedOptionsText(const ExtendedOptions& options) {
                                    {"z", options.attributes.z},
                                    {"text", options.attributes.text}}},
         {"blocks", toml::table{{"contents", options.blockContents}}},
+        {"labels", toml::table{{"heights_within", options.labels.heightsWithin},
+                               {"numbers_within", options.labels.numbersWithin},
+                               {"height_offset", options.labels.heightOffset},
+                               {"layers", options.labels.layers},
+                               {"point_types", Array(options.labels.pointTypes)},
+                               {"prefixes", Array(options.labels.prefixes)},
+                               {"units", Array(options.labels.units)}}},
     };
     std::ostringstream text;
     text << "# Korvel: how drawings are read with the configuration beside this file\n\n"

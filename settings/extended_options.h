@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace korvel {
 
@@ -30,10 +31,27 @@ struct AttributeOptions {
     friend bool operator==(const AttributeOptions&, const AttributeOptions&) = default;
 };
 
+// Heights and point numbers taken from the texts beside the points.
+struct LabelOptions {
+    double heightsWithin = 0;  // drawing units; 0: no heights from labels
+    double numbersWithin = 0;  // drawing units; 0: no numbers from labels
+    double heightOffset = 0;   // added to every height a label gives
+    std::string layers;        // layer patterns of the labels; empty: every layer
+    // The entity types whose points take labels, by name ("POINT", "Blocks").
+    std::vector<std::string> pointTypes{"POINT", "INSERT"};
+    // What may stand before and after the number of a height label.
+    std::vector<std::string> prefixes{"Z=", "H=", "+"};
+    std::vector<std::string> units{"m"};
+
+    bool Any() const { return heightsWithin > 0 || numbersWithin > 0; }
+    friend bool operator==(const LabelOptions&, const LabelOptions&) = default;
+};
+
 struct ExtendedOptions {
     LayerOptions layers;
     AttributeOptions attributes;
     bool blockContents = false;  // the points of the entities inside inserted blocks
+    LabelOptions labels;
 
     bool AnyOn() const { return *this != ExtendedOptions{}; }
     friend bool operator==(const ExtendedOptions&, const ExtendedOptions&) = default;

@@ -97,8 +97,9 @@ TEST(BlockAttributes, GiveNumberZAndTextAndTheReportCountsWhatIsMissing) {
     EXPECT_EQ(o.error, "");
     EXPECT_EQ(o.data,
               "P101,10.000,12.500,A1,STATION\r\n"
-              "P1,20.000,0.000,A2,STATION\r\n"
-              "P2,30.000,7.000,A3,STATION\r\n"
+              // The running number counts every point, numbered or not.
+              "P2,20.000,0.000,A2,STATION\r\n"
+              "P3,30.000,7.000,A3,STATION\r\n"
               "PTEXT,40.000,8.000,A4,STATION\r\n");
     EXPECT_EQ(o.report,
               (RunReport{"*** Warning, 2 of 4 blocks lack the attribute \"PNT\" (Number) ***",

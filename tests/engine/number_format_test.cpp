@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <utility>
@@ -362,6 +364,27 @@ TEST(CoordinateFormat, DecimalRoundingMatchesTheExtendedPathUpToEighteenDigits) 
         }
     }
     EXPECT_GT(compared, 750000);
+}
+
+// The value of a number text is the nearest double, however it is found.
+TEST(NumberValue, IsTheCorrectlyRoundedValueOfEveryNumberText) {
+    std::mt19937_64 rng(20261209);
+    int compared = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const std::string text = RandomNumberText(rng);
+        const std::optional<double> value = NumberValue(text);
+        if (!value) continue;
+        std::string_view plain = text;
+        while (plain.front() == ' ') plain.remove_prefix(1);
+        while (plain.back() == ' ') plain.remove_suffix(1);
+        const bool negative = plain.front() == '-';
+        if (plain.front() == '-' || plain.front() == '+') plain.remove_prefix(1);
+        double expected = 0;
+        std::from_chars(plain.data(), plain.data() + plain.size(), expected);
+        ASSERT_EQ(*value, negative ? -expected : expected) << "'" << text << "'";
+        ++compared;
+    }
+    EXPECT_GT(compared, 100000);
 }
 
 }  // namespace

@@ -1,0 +1,399 @@
+#include "engine/label_join.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <nanoflann.hpp>
+#include <optional>
+#include <tuple>
+
+#include "engine/dxf_line_kind.h"
+#include "engine/number_format.h"
+#include "settings/korvel_error.h"
+
+namespace korvel {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    if (start.empty() || text.size() < start.size()) return false;
+    for (std::size_t i = 0; i < start.size(); ++i)
+        if (Upper(text[i]) != Upper(start[i])) return false;
+    return true;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() &&
+           StartsWithNoCase(text.substr(text.size() - end.size()), end);
+}
+
+// The longest of `list` that `text` starts (or ends) with, taken off.
+std::string_view WithoutOneOf(std::string_view text, const std::vector<std::string>& list,
+                              bool atStart) {
+    std::size_t longest = 0;
+    for (const std::string& item : list)
+        if (item.size() > longest &&
+            (atStart ? StartsWithNoCase(text, item) : EndsWithNoCase(text, item)))
+            longest = item.size();
+    return atStart ? text.substr(longest) : text.substr(0, text.size() - longest);
+}
+
+// A place's coordinate as a double, as the data lines read it.
+std::optional<double> CoordinateOf(std::string_view text) {
+    const std::optional<double> value = NumberValue(text);
+    if (value && std::isfinite(*value)) return value;
+    return std::nullopt;
+}
+
+// The types that points of `names` have, by report name ("Blocks") or by
+// the name of the entity in the drawing ("INSERT").
+std::array<bool, kEntityTypeCount> SymbolTypes(const std::vector<std::string>& names) {
+    std::array<bool, kEntityTypeCount> types{};
+    for (const std::string& given : names) {
+        std::string name(Trimmed(given));
+        bool known = false;
+        for (const EntityTypeInfo& info : kEntityTypes) {
+            std::string upper(info.name);
+            for (char& c : upper) c = Upper(c);
+            std::string candidate = name;
+            for (char& c : candidate) c = Upper(c);
+            const LineKind kind = ClassifyLine(candidate);
+            const bool byDrawing = IsEntityName(kind) &&
+                                   (info.drawingKinds[0] == kind || info.drawingKinds[1] == kind);
+            if (candidate == upper || byDrawing) {
+                types[static_cast<std::size_t>(info.type)] = true;
+                known = true;
+            }
+        }
+        if (!known) throw KorvelError("'" + name + "' is no entity type Korvel converts");
+    }
+    return types;
+}
+
+// The places of the labels of one kind, as nanoflann sees them.
+struct LabelCloud {
+    std::vector<std::array<double, 2>> places;
+    std::size_t kdtree_get_point_count() const { return places.size(); }
+    double kdtree_get_pt(std::size_t i, std::size_t dim) const { return places[i][dim]; }
+    template <class Box>
+    bool kdtree_get_bbox(Box&) const {
+        return false;
+    }
+};
+
+using LabelTree =
+    nanoflann::KDTreeSingleIndexAdaptor<nanoflann::L2_Simple_Adaptor<double, LabelCloud>,
+                                        LabelCloud, 2, std::uint32_t>;
+
+// The places with finite coordinates, by index, those near each other near
+// each other in the list (along the Z-order curve over their extent): a tree
+// built over them and searched for them in this order finds what it reads
+// still in the cache.
+template <class Place, class X, class Y>
+std::vector<std::uint32_t> SpatialOrder(const std::vector<Place>& places, X x, Y y) {
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (const Place& p : places)
+        if (std::isfinite(x(p)) && std::isfinite(y(p))) {
+            minX = std::min(minX, x(p));
+            maxX = std::max(maxX, x(p));
+            minY = std::min(minY, y(p));
+            maxY = std::max(maxY, y(p));
+        }
+    const auto spread = [](std::uint32_t v) {
+        std::uint64_t bits = v;
+        bits = (bits | (bits << 16)) & 0x0000FFFF0000FFFFull;
+        bits = (bits | (bits << 8)) & 0x00FF00FF00FF00FFull;
+        bits = (bits | (bits << 4)) & 0x0F0F0F0F0F0F0F0Full;
+        bits = (bits | (bits << 2)) & 0x3333333333333333ull;
+        bits = (bits | (bits << 1)) & 0x5555555555555555ull;
+        return bits;
+    };
+    const auto cell = [](double v, double min, double max) {
+        return max > min ? static_cast<std::uint32_t>((v - min) / (max - min) * 65535.0) : 0u;
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+    keyed.reserve(places.size());
+    for (std::size_t i = 0; i < places.size(); ++i) {
+        const Place& p = places[i];
+        if (std::isfinite(x(p)) && std::isfinite(y(p)))
+            keyed.emplace_back(spread(cell(x(p), minX, maxX)) | spread(cell(y(p), minY, maxY)) << 1,
+                               static_cast<std::uint32_t>(i));
+    }
+    std::sort(keyed.begin(), keyed.end());
+    std::vector<std::uint32_t> order;
+    order.reserve(keyed.size());
+    for (const auto& k : keyed) order.push_back(k.second);
+    return order;
+}
+
+}  // namespace
+
+std::string PlainMText(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '{' || c == '}') continue;
+        if (c != '\\' || i + 1 == text.size()) {
+            plain += c;
+            continue;
+        }
+        const char code = text[++i];
+        switch (code) {
+            case 'P':
+            case '~':
+                plain += ' ';
+                break;
+            case '\\':
+            case '{':
+            case '}':
+                plain += code;
+                break;
+            case 'L':
+            case 'l':
+            case 'O':
+            case 'o':
+            case 'K':
+            case 'k':
+                break;  // lines over, under and through the text
+            case 'S': {
+                // Stacked text "\S12^3;": both parts, a "/" between.
+                const std::size_t end = text.find(';', i);
+                for (std::size_t k = i + 1; k < std::min(end, text.size()); ++k)
+                    plain += text[k] == '^' || text[k] == '#' ? '/' : text[k];
+                i = end == std::string_view::npos ? text.size() : end;
+                break;
+            }
+            default: {
+                // A code with a value up to ";" (font, height, colour, ...).
+                const std::size_t end = text.find(';', i);
+                i = end == std::string_view::npos ? text.size() : end;
+                break;
+            }
+        }
+    }
+    return plain;
+}
+
+std::string HeightText(std::string_view text, const LabelOptions& options, bool needSeparator) {
+    std::string_view s = Trimmed(text);
+    s = Trimmed(WithoutOneOf(s, options.prefixes, true));
+    s = Trimmed(WithoutOneOf(s, options.units, false));
+    std::string height;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        if (s.front() == '-') height += '-';
+        s.remove_prefix(1);
+    }
+    bool separator = false, digits = false;
+    for (const char c : s) {
+        if (c >= '0' && c <= '9') {
+            height += c;
+            digits = true;
+        } else if ((c == '.' || c == ',') && !separator) {
+            height += '.';
+            separator = true;
+        } else {
+            return {};
+        }
+    }
+    if (!digits || height.back() == '.' || (needSeparator && !separator)) return {};
+    return height;
+}
+
+LabelJoin::LabelJoin(const LabelOptions& options)
+    : options_(options), symbolTypes_(SymbolTypes(options.pointTypes)) {
+    try {
+        layers_ = LayerPatterns(options.layers);
+    } catch (const KorvelError& e) {
+        throw KorvelError(std::string("Label layers: ") + e.what());
+    }
+}
+
+void LabelJoin::AddPoint(std::string_view x, std::string_view y) {
+    const std::optional<double> px = CoordinateOf(x), py = CoordinateOf(y);
+    points_.push_back({px ? *px : NAN, py ? *py : NAN});
+}
+
+void LabelJoin::AddLabel(std::string_view x, std::string_view y, std::string_view text,
+                         std::string_view layer) {
+    if (!layers_.Empty()) {
+        // Labels come in runs of one layer: the last judgement is kept.
+        if (!layerJudged_ || layer != lastLayer_) {
+            layerJudged_ = true;
+            lastLayer_.assign(layer);
+            lastLayerPasses_ = layers_.Match(layer.empty() ? std::string_view("0") : layer);
+        }
+        if (!lastLayerPasses_) return;
+    }
+    const std::string_view trimmed = Trimmed(text);
+    if (trimmed.empty()) return;
+    std::string height;
+    if (options_.heightsWithin > 0)
+        height = HeightText(trimmed, options_, options_.numbersWithin > 0);
+    if (height.empty() && options_.numbersWithin <= 0) return;  // labels no join asks for
+    const std::optional<double> lx = CoordinateOf(x), ly = CoordinateOf(y);
+    if (!lx || !ly) return;
+    labels_.push_back({*lx, *ly, texts_.size(), static_cast<std::uint32_t>(trimmed.size()),
+                       static_cast<std::uint32_t>(height.size())});
+    texts_ += trimmed;
+    texts_ += height;
+}
+
+void LabelJoin::Join() {
+    took_.assign(points_.size(), {});
+    written_.assign(points_.size(), {});
+    if (options_.heightsWithin > 0) heights_ = JoinKind(Kind::Height, options_.heightsWithin);
+    if (options_.numbersWithin > 0) numbers_ = JoinKind(Kind::Number, options_.numbersWithin);
+    for (const Pair& pair : pairs_)
+        (pair.kind == Kind::Height ? took_[pair.point].height : took_[pair.point].number) =
+            static_cast<std::uint32_t>(pair.label);
+}
+
+LabelJoin::Outcome LabelJoin::JoinKind(Kind kind, double within) {
+    // The labels of the kind: their places for the tree, their indexes.
+    LabelCloud cloud;
+    std::vector<std::uint32_t> ids;
+    for (const std::uint32_t i : SpatialOrder(
+             labels_, [](const Label& l) { return l.x; }, [](const Label& l) { return l.y; }))
+        if ((kind == Kind::Height) == (labels_[i].heightSize > 0)) {
+            cloud.places.push_back({labels_[i].x, labels_[i].y});
+            ids.push_back(i);
+        }
+    // Every point and label within the distance of each other.
+    struct Candidate {
+        double distance;
+        std::uint32_t point, label;  // the label by its place in `ids`
+    };
+    std::vector<Candidate> candidates;
+    if (!ids.empty()) {
+        // Built as it is made.
+        const LabelTree tree(2, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(10));
+        std::vector<std::pair<std::uint32_t, double>> found;
+        // Squared distances; a hair wider, the exact test below.
+        const double radius = within * within * (1 + 1e-9);
+        for (const std::uint32_t p : SpatialOrder(
+                 points_, [](const Point& q) { return q.x; }, [](const Point& q) { return q.y; })) {
+            const double query[2] = {points_[p].x, points_[p].y};
+            found.clear();
+            tree.radiusSearch(query, radius, found, nanoflann::SearchParams(32, 0, false));
+            for (const auto& item : found) {
+                const double d = std::sqrt(item.second);
+                if (d <= within)
+                    candidates.push_back({d, static_cast<std::uint32_t>(p), item.first});
+            }
+        }
+    }
+    // The nearest first; equal distances in an order of their places, not of
+    // the drawing's order.
+    std::sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+        if (a.distance != b.distance) return a.distance < b.distance;
+        const auto& la = cloud.places[a.label];
+        const auto& lb = cloud.places[b.label];
+        return std::tie(la[0], la[1], points_[a.point].x, points_[a.point].y) <
+               std::tie(lb[0], lb[1], points_[b.point].x, points_[b.point].y);
+    });
+    // The candidates of each point and of each label, nearest first.
+    const auto byOwner = [&](std::size_t owners, auto owner) {
+        std::vector<std::uint32_t> start(owners + 1, 0), list(candidates.size());
+        for (const Candidate& c : candidates) ++start[owner(c) + 1];
+        for (std::size_t i = 0; i < owners; ++i) start[i + 1] += start[i];
+        std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
+        for (std::size_t k = 0; k < candidates.size(); ++k)
+            list[next[owner(candidates[k])]++] = static_cast<std::uint32_t>(k);
+        return std::pair(std::move(start), std::move(list));
+    };
+    const auto [pointStart, pointList] =
+        byOwner(points_.size(), [](const Candidate& c) { return c.point; });
+    const auto [labelStart, labelList] =
+        byOwner(ids.size(), [](const Candidate& c) { return c.label; });
+    std::vector<bool> pointFree(points_.size(), true), labelFree(ids.size(), true);
+    // Another candidate of the point or the label, still free, within 1 %.
+    const auto tie = [&](const Candidate& c) {
+        const double limit = c.distance * 1.01;
+        for (std::size_t i = pointStart[c.point]; i < pointStart[c.point + 1]; ++i) {
+            const Candidate& other = candidates[pointList[i]];
+            if (other.distance > limit) break;
+            if (other.label != c.label && labelFree[other.label]) return true;
+        }
+        for (std::size_t i = labelStart[c.label]; i < labelStart[c.label + 1]; ++i) {
+            const Candidate& other = candidates[labelList[i]];
+            if (other.distance > limit) break;
+            if (other.point != c.point && pointFree[other.point]) return true;
+        }
+        return false;
+    };
+    Outcome outcome;
+    for (const Candidate& c : candidates) {
+        if (!pointFree[c.point] || !labelFree[c.label]) continue;
+        pointFree[c.point] = labelFree[c.label] = false;
+        if (tie(c)) {
+            ++outcome.ties;
+            continue;
+        }
+        pairs_.push_back({kind, c.point, ids[c.label], c.distance});
+        ++outcome.paired;
+    }
+    for (std::size_t p = 0; p < points_.size(); ++p)
+        if (std::isfinite(points_[p].x) && std::isfinite(points_[p].y)) ++outcome.pointsLeft;
+    outcome.pointsLeft -= outcome.paired;
+    outcome.labelsLeft = ids.size() - outcome.paired;
+    return outcome;
+}
+
+LabelJoin::Taken LabelJoin::For(std::size_t index) {
+    if (index >= took_.size()) return {};
+    const Took& took = took_[index];
+    Taken taken;
+    if (took.number != kNone) taken.number = LabelText(took.number);
+    if (took.height != kNone) {
+        taken.z = LabelHeight(took.height);
+        if (options_.heightOffset != 0) {
+            offsetHeight_ = NumberText(NumberValue(taken.z).value_or(0) + options_.heightOffset);
+            taken.z = offsetHeight_;
+        }
+    }
+    return taken;
+}
+
+void LabelJoin::Written(std::size_t index, std::uint64_t dataLine, std::string_view number) {
+    if (index < written_.size()) written_[index] = {dataLine, std::string(number)};
+}
+
+std::vector<std::size_t> LabelJoin::UnpairedLabels() const {
+    std::vector<bool> used(labels_.size(), false);
+    for (const Pair& pair : pairs_) used[pair.label] = true;
+    std::vector<std::size_t> unpaired;
+    for (std::size_t i = 0; i < labels_.size(); ++i)
+        if (!used[i]) unpaired.push_back(i);
+    return unpaired;
+}
+
+void LabelJoin::AppendReport(RunReport& report) const {
+    const auto line = [&](const char* what, double within, const Outcome& o) {
+        report.push_back(
+            "*** Note, " + std::string(what) + " from labels within " + NumberText(within) + ": " +
+            std::to_string(o.paired) + (o.paired == 1 ? " point" : " points") + " paired, " +
+            std::to_string(o.pointsLeft) + " without a label, " + std::to_string(o.labelsLeft) +
+            (o.labelsLeft == 1 ? " label" : " labels") + " without a point, " +
+            std::to_string(o.ties) + (o.ties == 1 ? " tie" : " ties") + " left unpaired ***");
+    };
+    if (options_.heightsWithin > 0) line("heights", options_.heightsWithin, heights_);
+    if (options_.numbersWithin > 0) line("numbers", options_.numbersWithin, numbers_);
+}
+
+}  // namespace korvel
