@@ -7,6 +7,7 @@
 
 #include "engine/layer_patterns.h"
 #include "engine/number_format.h"
+#include "settings/extended_options.h"
 #include "settings/korvel_error.h"
 
 namespace korvel::cli {
@@ -77,21 +78,6 @@ double Distance(const std::string& text, const char* option) {
     return *value;
 }
 
-// A comma-separated list of texts, blanks around each taken off.
-std::vector<std::string> Texts(const std::string& list) {
-    std::vector<std::string> texts;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        std::string item = list.substr(start, comma - start);
-        item.erase(0, item.find_first_not_of(" \t"));
-        item.erase(item.find_last_not_of(" \t") + 1);
-        if (!item.empty()) texts.push_back(item);
-        start = comma + 1;
-    }
-    return texts;
-}
 
 // One option of the command line: its short letter (0: none), its long
 // name, whether it takes a value, and what it sets. A flag is given the
@@ -182,11 +168,11 @@ constexpr OptionSpec kOptions[] = {
     {0, "--label-layers", true,
      [](CliOptions& o, const std::string& v) { o.labelLayers = Patterns(v, "--label-layers"); }},
     {0, "--label-types", true,
-     [](CliOptions& o, const std::string& v) { o.labelTypes = Texts(v); }},
+     [](CliOptions& o, const std::string& v) { o.labelTypes = TextList(v); }},
     {0, "--label-prefixes", true,
-     [](CliOptions& o, const std::string& v) { o.labelPrefixes = Texts(v); }},
+     [](CliOptions& o, const std::string& v) { o.labelPrefixes = TextList(v); }},
     {0, "--label-units", true,
-     [](CliOptions& o, const std::string& v) { o.labelUnits = Texts(v); }},
+     [](CliOptions& o, const std::string& v) { o.labelUnits = TextList(v); }},
     {0, "--pairs", true,
      [](CliOptions& o, const std::string& v) {
          o.pairsPath = NonEmpty(v, "--pairs", "a file name");

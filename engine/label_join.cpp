@@ -63,6 +63,7 @@ std::optional<double> CoordinateOf(std::string_view text) {
 // The types that points of `names` have, by report name ("Blocks") or by
 // the name of the entity in the drawing ("INSERT").
 std::array<bool, kEntityTypeCount> SymbolTypes(const std::vector<std::string>& names) {
+    if (names.empty()) throw KorvelError("no entity type named to take labels");
     std::array<bool, kEntityTypeCount> types{};
     for (const std::string& given : names) {
         std::string name(Trimmed(given));
@@ -245,7 +246,12 @@ void LabelJoin::AddLabel(std::string_view x, std::string_view y, std::string_vie
     std::string height;
     if (options_.heightsWithin > 0)
         height = HeightText(trimmed, options_, options_.numbersWithin > 0);
-    if (height.empty() && options_.numbersWithin <= 0) return;  // labels no join asks for
+    if (height.empty() && options_.heightsWithin > 0) ++noHeights_;
+    // A point number is one word: a text with a blank or a comma in it is a
+    // caption or a note, and a comma would split the data line besides.
+    if (height.empty() &&
+        (options_.numbersWithin <= 0 || trimmed.find_first_of(" \t,") != std::string_view::npos))
+        return;
     const std::optional<double> lx = CoordinateOf(x), ly = CoordinateOf(y);
     if (!lx || !ly) return;
     labels_.push_back({*lx, *ly, texts_.size(), static_cast<std::uint32_t>(trimmed.size()),
@@ -392,7 +398,15 @@ void LabelJoin::AppendReport(RunReport& report) const {
             (o.labelsLeft == 1 ? " label" : " labels") + " without a point, " +
             std::to_string(o.ties) + (o.ties == 1 ? " tie" : " ties") + " left unpaired ***");
     };
-    if (options_.heightsWithin > 0) line("heights", options_.heightsWithin, heights_);
+    if (options_.heightsWithin > 0) {
+        line("heights", options_.heightsWithin, heights_);
+        // Texts that are no numbers are simply no height labels, but a
+        // drawing whose heights are all written some other way shows here.
+        report.back().insert(report.back().size() - 4,
+                             ", " + std::to_string(noHeights_) +
+                                 (noHeights_ == 1 ? " text reads" : " texts read") +
+                                 " as no height");
+    }
     if (options_.numbersWithin > 0) line("numbers", options_.numbersWithin, numbers_);
 }
 

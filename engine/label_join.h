@@ -133,6 +133,7 @@ class LabelJoin {
     std::vector<WrittenPoint> written_;
     std::vector<Pair> pairs_;
     Outcome heights_, numbers_;
+    std::size_t noHeights_ = 0;  // texts on the label layers that read as no height
 };
 
 }  // namespace korvel

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "engine/label_join.h"
 #include "engine/number_format.h"
 #include "engine/record_composer.h"
 
@@ -99,6 +100,33 @@ void PointPreview::Point(const EntityValues& values, std::string_view line) {
     points_.push_back(p);
     lineStarts_.push_back(lines_.size());
     lines_.append(line);
+}
+
+void PointPreview::Joined(const LabelJoin& labels) {
+    pairs_.clear();
+    for (const LabelJoin::Pair& pair : labels.Pairs()) {
+        const std::uint64_t line = labels.WrittenAs(pair.point).dataLine;
+        if (line == 0 || line > points_.size()) continue;
+        pairs_.push_back({static_cast<std::uint32_t>(line - 1), labels.LabelX(pair.label),
+                          labels.LabelY(pair.label), pair.kind == LabelJoin::Kind::Height});
+    }
+    unpaired_.clear();
+    for (const std::size_t label : labels.UnpairedLabels())
+        unpaired_.push_back(
+            {labels.LabelX(label), labels.LabelY(label), std::string(labels.LabelText(label))});
+}
+
+PreviewExtent PointPreview::PlotExtent() const {
+    PreviewExtent e = extent_;
+    const auto take = [&](double x, double y) {
+        e.minX = std::min(e.minX, x);
+        e.maxX = std::max(e.maxX, x);
+        e.minY = std::min(e.minY, y);
+        e.maxY = std::max(e.maxY, y);
+    };
+    for (const PreviewPair& pair : pairs_) take(pair.labelX, pair.labelY);
+    for (const PreviewLabel& label : unpaired_) take(label.x, label.y);
+    return e;
 }
 
 std::string_view PointPreview::Line(std::size_t point) const {

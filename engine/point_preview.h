@@ -48,6 +48,19 @@ PreviewLabelLayout LabelLayoutOf(const std::vector<std::string>& fields, const N
 // zero, never "-0.000".
 std::string FixedDecimal(double v, int decimals);
 
+// A point that took a label's height or number, and where the label stands.
+struct PreviewPair {
+    std::uint32_t point = 0;  // index into Points()
+    double labelX = 0, labelY = 0;
+    bool height = true;  // a height label, else a number label
+};
+
+// A label no point took.
+struct PreviewLabel {
+    double x = 0, y = 0;
+    std::string text;
+};
+
 // Collects the points a pass hands over, with their data lines (CR LF kept,
 // so that Lines() is the data file a run writes).
 class PointPreview final : public PointObserver {
@@ -55,8 +68,12 @@ class PointPreview final : public PointObserver {
     explicit PointPreview(PreviewLabelLayout layout = {}) : layout_(layout) {}
 
     void Point(const EntityValues& values, std::string_view line) override;
+    void Joined(const LabelJoin& labels) override;
 
     const std::vector<PreviewPoint>& Points() const { return points_; }
+    // With heights or numbers from labels: the pairs, and the labels left.
+    const std::vector<PreviewPair>& Pairs() const { return pairs_; }
+    const std::vector<PreviewLabel>& UnpairedLabels() const { return unpaired_; }
     // The types that gave points, in the order of the report's count lines.
     std::vector<PreviewType> Types() const;
     const std::string& Lines() const { return lines_; }
@@ -66,12 +83,17 @@ class PointPreview final : public PointObserver {
     std::string Label(std::size_t point, bool withCode = true) const;
     // Meaningless while there are no points.
     const PreviewExtent& Extent() const { return extent_; }
+    // The extent of the points and of the labels joined to them or left
+    // unpaired, in X and Y: what a picture shows.
+    PreviewExtent PlotExtent() const;
     // "1234 points  X 0.000 .. 10.000  Y ...  Z ..." for a status line.
     std::string Summary() const;
 
   private:
     PreviewLabelLayout layout_;
     std::vector<PreviewPoint> points_;
+    std::vector<PreviewPair> pairs_;
+    std::vector<PreviewLabel> unpaired_;
     std::array<std::int64_t, kEntityTypeCount> typeCounts_{};
     std::vector<std::size_t> lineStarts_;
     std::string lines_;

@@ -227,12 +227,16 @@ void PointWriter::FinishLabels() {
         Emit(values, record);
     }
     writeHeld(written, held.lines.Size());
+    if (observer_ != nullptr) observer_->Joined(*labels_);
     held.lines.Clear();
     held.texts.Clear();
     held.entries = {};
 }
 
 void PointWriter::FinishLabelsQuietly() noexcept {
+    // The lines before the error belong in the data file; a preview shows
+    // the error alone.
+    if (sink_ == nullptr) return;
     try {
         FinishLabels();
     } catch (...) {

@@ -22,6 +22,9 @@ class PointObserver {
   public:
     virtual ~PointObserver() = default;
     virtual void Point(const EntityValues& values, std::string_view line) = 0;
+    // After the last point of a pass that joined labels: the join, with the
+    // data line of each of its points.
+    virtual void Joined(const LabelJoin& /*labels*/) {}
 };
 
 class PointWriter {
@@ -46,8 +49,8 @@ class PointWriter {
     void SetLabels(LabelJoin* labels);
     // Does nothing without a join, and the second time.
     void FinishLabels();
-    // The same on the error path: the lines read so far go out, nothing is
-    // thrown.
+    // The same on the error path: the lines read so far go to the data file,
+    // nothing to an observer, nothing is thrown.
     void FinishLabelsQuietly() noexcept;
 
   private:

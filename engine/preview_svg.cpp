@@ -78,7 +78,7 @@ class PagePlacement {
     double Y(double y) const { return bottom_ - (y - e_.minY) * scale_; }
 
   private:
-    const PreviewExtent& e_;
+    PreviewExtent e_;
     double scale_, left_, bottom_;
 };
 
@@ -125,18 +125,75 @@ void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType
     s += "</g>\n";
 }
 
-// A swatch, the type and its count per line.
-void AppendLegend(std::string& s, const std::vector<PreviewType>& types) {
+constexpr char kPairColour[] = "#a0a0a0";
+constexpr char kUnpairedColour[] = "#000000";
+
+// A cross of `size` page units at (x, y).
+void AppendCross(std::string& s, double x, double y, double size) {
+    s += "<path d=\"M" + FixedDecimal(x - size, 2) + " " + FixedDecimal(y - size, 2) + "L" +
+         FixedDecimal(x + size, 2) + " " + FixedDecimal(y + size, 2) + "M" +
+         FixedDecimal(x - size, 2) + " " + FixedDecimal(y + size, 2) + "L" +
+         FixedDecimal(x + size, 2) + " " + FixedDecimal(y - size, 2) + "\"";
+}
+
+// A thin line from each label to the point that took it, under the points;
+// lines too short to see on the page are left out.
+void AppendPairs(std::string& s, const PointPreview& preview, const PagePlacement& page) {
+    if (preview.Pairs().empty()) return;
+    s += "<g stroke=\"" + std::string(kPairColour) + "\" stroke-width=\"0.6\">\n";
+    for (const PreviewPair& pair : preview.Pairs()) {
+        const PreviewPoint& p = preview.Points()[pair.point];
+        const double x1 = page.X(pair.labelX), y1 = page.Y(pair.labelY);
+        const double x2 = page.X(p.x), y2 = page.Y(p.y);
+        if (std::hypot(x2 - x1, y2 - y1) < 0.5) continue;
+        s += "<line x1=\"" + FixedDecimal(x1, 2) + "\" y1=\"" + FixedDecimal(y1, 2) + "\" x2=\"" +
+             FixedDecimal(x2, 2) + "\" y2=\"" + FixedDecimal(y2, 2) + "\"/>\n";
+    }
+    s += "</g>\n";
+}
+
+// A black cross at each label no point took, its text as the title.
+void AppendUnpairedLabels(std::string& s, const PointPreview& preview, const PagePlacement& page) {
+    if (preview.UnpairedLabels().empty()) return;
+    s += "<g stroke=\"" + std::string(kUnpairedColour) + "\" stroke-width=\"1\" fill=\"none\">\n";
+    for (const PreviewLabel& label : preview.UnpairedLabels()) {
+        AppendCross(s, page.X(label.x), page.Y(label.y), 3);
+        s += "><title>";
+        AppendXmlText(s, label.text);
+        s += "</title></path>\n";
+    }
+    s += "</g>\n";
+}
+
+// A swatch, the type and its count per line; then the pairs and the labels
+// left, when labels were joined.
+void AppendLegend(std::string& s, const PointPreview& preview,
+                  const std::vector<PreviewType>& types) {
     const double legendX = kWidth - kLegend;
     double y = kTop + 10;
+    const auto text = [&](const std::string& what) {
+        s += "<text x=\"" + FixedDecimal(legendX + 20, 0) + "\" y=\"" + FixedDecimal(y, 0) +
+             "\" font-size=\"13\">";
+        AppendXmlText(s, what);
+        s += "</text>\n";
+        y += 20;
+    };
     for (const PreviewType& type : types) {
         s += "<rect x=\"" + FixedDecimal(legendX, 0) + "\" y=\"" + FixedDecimal(y - 10, 0) +
              "\" width=\"12\" height=\"12\" fill=\"" + Colour(type.rgb) + "\"/>\n";
-        s += "<text x=\"" + FixedDecimal(legendX + 20, 0) + "\" y=\"" + FixedDecimal(y, 0) +
-             "\" font-size=\"13\">";
-        AppendXmlText(s, std::string(type.name) + "  " + std::to_string(type.count));
-        s += "</text>\n";
-        y += 20;
+        text(std::string(type.name) + "  " + std::to_string(type.count));
+    }
+    if (!preview.Pairs().empty()) {
+        s += "<line x1=\"" + FixedDecimal(legendX, 0) + "\" y1=\"" + FixedDecimal(y - 4, 0) +
+             "\" x2=\"" + FixedDecimal(legendX + 12, 0) + "\" y2=\"" + FixedDecimal(y - 4, 0) +
+             "\" stroke=\"" + kPairColour + "\" stroke-width=\"1.5\"/>\n";
+        text("Label pairs  " + std::to_string(preview.Pairs().size()));
+    }
+    if (!preview.UnpairedLabels().empty()) {
+        s += "<g stroke=\"" + std::string(kUnpairedColour) + "\" stroke-width=\"1.5\">";
+        AppendCross(s, legendX + 6, y - 4, 5);
+        s += "/></g>\n";
+        text("Labels without a point  " + std::to_string(preview.UnpairedLabels().size()));
     }
 }
 
@@ -145,12 +202,14 @@ void AppendLegend(std::string& s, const std::vector<PreviewType>& types) {
 std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
     const bool labelled = preview.Points().size() <= kSvgLabelledPoints;
     const std::vector<PreviewType> types = preview.Types();
-    const PagePlacement page(preview.Extent());
+    const PagePlacement page(preview.PlotExtent());
     std::string s;
     s.reserve(200 + preview.Points().size() * (labelled ? 120 : 48));
     AppendHeader(s, preview, title);
+    AppendPairs(s, preview, page);
     for (const PreviewType& type : types) AppendPoints(s, preview, type, page, labelled);
-    AppendLegend(s, types);
+    AppendUnpairedLabels(s, preview, page);
+    AppendLegend(s, preview, types);
     s += "</svg>\n";
     return s;
 }

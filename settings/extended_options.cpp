@@ -83,6 +83,27 @@ toml::array Array(const std::vector<std::string>& texts) {
 
 }  // namespace
 
+std::vector<std::string> TextList(std::string_view list) {
+    std::vector<std::string> texts;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t comma = list.find(',', start);
+        if (comma == std::string_view::npos) comma = list.size();
+        std::string_view item = list.substr(start, comma - start);
+        while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
+        while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+        if (!item.empty()) texts.emplace_back(item);
+        start = comma + 1;
+    }
+    return texts;
+}
+
+std::string TextListText(const std::vector<std::string>& texts) {
+    std::string list;
+    for (const std::string& text : texts) list += (list.empty() ? "" : ", ") + text;
+    return list;
+}
+
 std::filesystem::path ExtendedOptionsPath(const std::filesystem::path& configurationPath) {
     std::filesystem::path path = configurationPath;
     path += ".toml";

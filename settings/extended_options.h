@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace korvel {
@@ -56,6 +57,11 @@ struct ExtendedOptions {
     bool AnyOn() const { return *this != ExtendedOptions{}; }
     friend bool operator==(const ExtendedOptions&, const ExtendedOptions&) = default;
 };
+
+// A comma-separated list of texts, blanks around each taken off, empty
+// items left out; and back.
+std::vector<std::string> TextList(std::string_view list);
+std::string TextListText(const std::vector<std::string>& texts);
 
 // The options file of a configuration file: its path with ".toml" added.
 std::filesystem::path ExtendedOptionsPath(const std::filesystem::path& configurationPath);

@@ -34,6 +34,8 @@ constexpr std::int64_t kLabelledInView = 400;
 constexpr std::size_t kCodedInView = 100;
 // How near the mouse a point must be for its tooltip, in pixels.
 constexpr double kPickRadius = 5;
+// The lines from labels to the points that took them.
+const QColor kPairColour(0xa0, 0xa0, 0xa0);
 
 // Ends the pass when the window cancels it: the pass host's pump is the one
 // place a pass asks its host anything, once per line.
@@ -84,7 +86,7 @@ void PreviewPlot::SetPreview(std::shared_ptr<const PointPreview> preview) {
 void PreviewPlot::Fit() {
     if (!preview_ || preview_->Points().empty()) return update();
     hasView_ = fitted_ = true;
-    const PreviewExtent& e = preview_->Extent();
+    const PreviewExtent e = preview_->PlotExtent();
     centreX_ = (e.minX + e.maxX) / 2;
     centreY_ = (e.minY + e.maxY) / 2;
     const double spanX = e.maxX - e.minX, spanY = e.maxY - e.minY;
@@ -136,6 +138,7 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
     // million points cost a pass over an array, not a million paint calls.
     QImage image(size(), QImage::Format_RGB32);
     image.fill(Qt::white);
+    if (preview_) PaintPairs(image);
     std::vector<std::size_t> inView;
     if (preview_) {
         const auto& points = preview_->Points();
@@ -155,6 +158,7 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
     }
     QPainter painter(this);
     painter.drawImage(0, 0, image);
+    if (preview_) PaintUnpairedLabels(painter);
     if (preview_ && inView.size() <= static_cast<std::size_t>(kLabelledInView)) {
         painter.setPen(QColor(0x33, 0x33, 0x33));
         for (std::size_t i : inView) {
@@ -163,6 +167,41 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
                              FromPathBytes(preview_->Label(i, inView.size() <= kCodedInView)));
         }
     }
+}
+
+// A thin line from each label to the point that took it, under the points;
+// those too short to see are left out.
+void PreviewPlot::PaintPairs(QImage& image) const {
+    if (preview_->Pairs().empty()) return;
+    const QRectF view = QRectF(image.rect()).adjusted(-1, -1, 1, 1);
+    QVector<QLineF> lines;
+    for (const PreviewPair& pair : preview_->Pairs()) {
+        const PreviewPoint& p = preview_->Points()[pair.point];
+        const QLineF line(ToScreen(pair.labelX, pair.labelY), ToScreen(p.x, p.y));
+        if (line.length() < 1 || (!view.contains(line.p1()) && !view.contains(line.p2()))) continue;
+        lines.push_back(line);
+    }
+    QPainter painter(&image);
+    painter.setPen(QPen(kPairColour, 0));
+    painter.drawLines(lines);
+}
+
+// A black cross at each label no point took, and its text once few are in view.
+void PreviewPlot::PaintUnpairedLabels(QPainter& painter) const {
+    const QRectF view = QRectF(rect()).adjusted(-4, -4, 4, 4);
+    std::vector<std::pair<QPointF, const std::string*>> inView;
+    painter.setPen(QPen(Qt::black, 0));
+    for (const PreviewLabel& label : preview_->UnpairedLabels()) {
+        const QPointF at = ToScreen(label.x, label.y);
+        if (!view.contains(at)) continue;
+        painter.drawLine(at + QPointF(-3, -3), at + QPointF(3, 3));
+        painter.drawLine(at + QPointF(-3, 3), at + QPointF(3, -3));
+        if (inView.size() <= static_cast<std::size_t>(kLabelledInView))
+            inView.emplace_back(at, &label.text);
+    }
+    if (inView.size() > static_cast<std::size_t>(kLabelledInView)) return;
+    for (const auto& [at, text] : inView)
+        painter.drawText(at + QPointF(5, 12), FromPathBytes(*text));
 }
 
 void PreviewPlot::resizeEvent(QResizeEvent*) {
@@ -364,6 +403,12 @@ void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& r
                 .arg(QString::fromLatin1(type.name.data(), static_cast<qsizetype>(type.name.size()))
                          .toHtmlEscaped())
                 .arg(type.count);
+    if (!preview.Pairs().empty())
+        legend += QStringLiteral("<span style=\"color:#a0a0a0\">&#8212;</span> Label pairs %1<br>")
+                      .arg(preview.Pairs().size());
+    if (!preview.UnpairedLabels().empty())
+        legend += QStringLiteral("&#10005; Labels without a point %1<br>")
+                      .arg(preview.UnpairedLabels().size());
     legend_->setText(legend);
     status_->setText(FromPathBytes(preview.Summary()));
     plot_->SetPreview(result->preview);

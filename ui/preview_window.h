@@ -12,7 +12,9 @@
 #include "engine/point_preview.h"
 #include "settings/export_settings.h"
 
+class QImage;
 class QLabel;
+class QPainter;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -52,6 +54,9 @@ class PreviewPlot : public QWidget {
     bool event(QEvent*) override;
 
   private:
+    void PaintPairs(QImage& image) const;
+    void PaintUnpairedLabels(QPainter& painter) const;
+
     std::shared_ptr<const PointPreview> preview_;
     double scale_ = 1;
     double centreX_ = 0, centreY_ = 0;  // the drawing point at the widget's centre

@@ -1,6 +1,7 @@
 #include "ui/reading_options_dialog.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "engine/label_join.h"
 #include "engine/layer_patterns.h"
 #include "settings/korvel_error.h"
 
@@ -88,6 +90,52 @@ ReadingOptionsDialog::ReadingOptionsDialog(QWidget* owner, ExtendedOptions& opti
     blockLayout->addWidget(BlockContents);
     layout->addWidget(blocks);
 
+    auto* labels = Named(new QGroupBox(QStringLiteral("Labels"), this), "LabelGroup");
+    auto* labelForm = new QFormLayout(labels);
+    const auto distance = [labels](const char* name, const char* hint) {
+        auto* box = Named(new QDoubleSpinBox(labels), name, hint);
+        box->setRange(0.001, 1e6);
+        box->setDecimals(3);
+        box->setValue(1);
+        box->setSuffix(QStringLiteral(" units"));
+        return box;
+    };
+    HeightsFromLabels = Named(
+        new QCheckBox(QStringLiteral("Heights from labels, within"), labels), "HeightsFromLabels",
+        "Each point of the types below takes as Z the number of the nearest TEXT or "
+        "MTEXT (\"12.37\", \"+12,37\", \"Z=12.37m\") within this distance");
+    HeightsWithin = distance("HeightsWithin", "How far a height label may stand from its point");
+    labelForm->addRow(HeightsFromLabels, HeightsWithin);
+    NumbersFromLabels = Named(
+        new QCheckBox(QStringLiteral("Numbers from labels, within"), labels), "NumbersFromLabels",
+        "The text of the nearest label within this distance takes the place of the "
+        "running number");
+    NumbersWithin = distance("NumbersWithin", "How far a number label may stand from its point");
+    labelForm->addRow(NumbersFromLabels, NumbersWithin);
+    HeightOffset = Named(new QDoubleSpinBox(labels), "HeightOffset",
+                         "Added to every height a label gives, for labels that leave out the "
+                         "hundreds");
+    HeightOffset->setRange(-1e6, 1e6);
+    HeightOffset->setDecimals(3);
+    labelForm->addRow(QStringLiteral("Add to every height:"), HeightOffset);
+    LabelLayers = Named(new QLineEdit(labels), "LabelLayers",
+                        "Patterns of the layers whose texts are labels; empty: every layer");
+    labelForm->addRow(QStringLiteral("Labels on the layers:"), LabelLayers);
+    LabelTypes = Named(new QLineEdit(labels), "LabelTypes",
+                       "The entity types whose points take labels, comma-separated, e.g. "
+                       "POINT, INSERT, CIRCLE");
+    labelForm->addRow(QStringLiteral("Points of the types:"), LabelTypes);
+    LabelPrefixes = Named(new QLineEdit(labels), "LabelPrefixes",
+                          "What may stand before a height's number, comma-separated");
+    labelForm->addRow(QStringLiteral("Before a height:"), LabelPrefixes);
+    LabelUnits = Named(new QLineEdit(labels), "LabelUnits",
+                       "What may stand after a height's number, comma-separated");
+    labelForm->addRow(QStringLiteral("After a height:"), LabelUnits);
+    LabelError = Named(new QLabel(labels), "LabelError");
+    LabelError->setStyleSheet(QStringLiteral("color: #b00000"));
+    labelForm->addRow(LabelError);
+    layout->addWidget(labels);
+
     auto* reading =
         Named(new QGroupBox(QStringLiteral("For every configuration"), this), "ReadingGroup");
     auto* readingLayout = new QVBoxLayout(reading);
@@ -122,6 +170,12 @@ ReadingOptionsDialog::ReadingOptionsDialog(QWidget* owner, ExtendedOptions& opti
     for (QCheckBox* box : {VisibleLayersOnly, ModelSpaceOnly, BlockContents})
         connect(box, &QCheckBox::toggled, this, &ReadingOptionsDialog::StoreOptions);
     connect(PickLayers, &QPushButton::clicked, this, &ReadingOptionsDialog::LayersWanted);
+    for (QCheckBox* box : {HeightsFromLabels, NumbersFromLabels})
+        connect(box, &QCheckBox::toggled, this, &ReadingOptionsDialog::StoreLabelOptions);
+    for (QDoubleSpinBox* box : {HeightsWithin, NumbersWithin, HeightOffset})
+        connect(box, &QDoubleSpinBox::valueChanged, this, &ReadingOptionsDialog::StoreLabelOptions);
+    for (QLineEdit* edit : {LabelLayers, LabelTypes, LabelPrefixes, LabelUnits})
+        connect(edit, &QLineEdit::textEdited, this, &ReadingOptionsDialog::StoreLabelOptions);
 }
 
 void ReadingOptionsDialog::TakePickedLayers(const std::string& patterns) {
@@ -141,6 +195,47 @@ void ReadingOptionsDialog::ShowOptions() {
     ZTag->setText(FromUtf8(options_.attributes.z));
     TextTag->setText(FromUtf8(options_.attributes.text));
     BlockContents->setChecked(options_.blockContents);
+
+    const LabelOptions& labels = options_.labels;
+    const QSignalBlocker labelBlocks[] = {
+        QSignalBlocker(HeightsFromLabels), QSignalBlocker(HeightsWithin),
+        QSignalBlocker(NumbersFromLabels), QSignalBlocker(NumbersWithin),
+        QSignalBlocker(HeightOffset)};
+    HeightsFromLabels->setChecked(labels.heightsWithin > 0);
+    if (labels.heightsWithin > 0) HeightsWithin->setValue(labels.heightsWithin);
+    NumbersFromLabels->setChecked(labels.numbersWithin > 0);
+    if (labels.numbersWithin > 0) NumbersWithin->setValue(labels.numbersWithin);
+    HeightsWithin->setEnabled(labels.heightsWithin > 0);
+    NumbersWithin->setEnabled(labels.numbersWithin > 0);
+    HeightOffset->setValue(labels.heightOffset);
+    LabelLayers->setText(FromUtf8(labels.layers));
+    LabelTypes->setText(FromUtf8(TextListText(labels.pointTypes)));
+    LabelPrefixes->setText(FromUtf8(TextListText(labels.prefixes)));
+    LabelUnits->setText(FromUtf8(TextListText(labels.units)));
+    LabelError->clear();
+}
+
+void ReadingOptionsDialog::StoreLabelOptions() {
+    HeightsWithin->setEnabled(HeightsFromLabels->isChecked());
+    NumbersWithin->setEnabled(NumbersFromLabels->isChecked());
+    LabelOptions labels;
+    labels.heightsWithin = HeightsFromLabels->isChecked() ? HeightsWithin->value() : 0;
+    labels.numbersWithin = NumbersFromLabels->isChecked() ? NumbersWithin->value() : 0;
+    labels.heightOffset = HeightOffset->value();
+    labels.layers = Utf8(LabelLayers->text().trimmed());
+    labels.pointTypes = TextList(Utf8(LabelTypes->text()));
+    labels.prefixes = TextList(Utf8(LabelPrefixes->text()));
+    labels.units = TextList(Utf8(LabelUnits->text()));
+    try {
+        LabelJoin check(labels);
+    } catch (const KorvelError& e) {
+        LabelError->setText(QString::fromUtf8(e.what()));
+        return;
+    }
+    LabelError->clear();
+    if (labels == options_.labels) return;
+    options_.labels = labels;
+    emit OptionsChanged();
 }
 
 void ReadingOptionsDialog::LayerPatternsEdited(QLineEdit* edit, std::string& stored) {

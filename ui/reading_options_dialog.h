@@ -1,5 +1,6 @@
 // How drawings are read: the options kept with the configuration (layers,
-// block attributes, the contents of blocks) and the two reading options
+// block attributes, the contents of blocks, heights and numbers from labels)
+// and the two reading options
 // that hold for every configuration. Reached from the options page; every
 // edit takes effect at once, as the main window's editors do.
 #pragma once
@@ -12,6 +13,7 @@
 #include "settings/export_settings.h"
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -40,6 +42,17 @@ class ReadingOptionsDialog : public QDialog {
     QLineEdit* ZTag;
     QLineEdit* TextTag;
     QCheckBox* BlockContents;
+    // Heights and numbers from the labels beside the points.
+    QCheckBox* HeightsFromLabels;
+    QDoubleSpinBox* HeightsWithin;
+    QCheckBox* NumbersFromLabels;
+    QDoubleSpinBox* NumbersWithin;
+    QDoubleSpinBox* HeightOffset;
+    QLineEdit* LabelLayers;
+    QLineEdit* LabelTypes;
+    QLineEdit* LabelPrefixes;
+    QLineEdit* LabelUnits;
+    QLabel* LabelError;
     // The two of every configuration; the main window stores them.
     QCheckBox* cbaligncodes;
     QCheckBox* cbmissingz;
@@ -55,6 +68,8 @@ class ReadingOptionsDialog : public QDialog {
     // A pattern list is stored once it reads; till then the line says why not.
     void LayerPatternsEdited(QLineEdit* edit, std::string& stored);
     void StoreOptions();
+    // The label options are stored once they read; till then the line says why not.
+    void StoreLabelOptions();
 
     ExtendedOptions& options_;
 };

@@ -294,6 +294,18 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
         {"--jobs=257 survey.dxf", "--jobs must be from 0 to 256, got '257'"},
         {"-qj survey.dxf", "--jobs must be from 0 to 256, got 'survey.dxf'"},
         {"-q -", "reading standard input ('-') needs --stdout"},
+        {"--heights-from-text 0 survey.dxf",
+         "--heights-from-text must be a positive number, got '0'"},
+        {"--numbers-from-text=-2 survey.dxf",
+         "--numbers-from-text must be a positive number, got '-2'"},
+        {"--heights-from-text inf survey.dxf",
+         "--heights-from-text must be a positive number, got 'inf'"},
+        {"--height-offset x survey.dxf", "--height-offset must be a number, got 'x'"},
+        {"--pairs p.csv survey.dxf", "--pairs needs --heights-from-text or --numbers-from-text"},
+        {"--heights-from-text 1 --label-types POINT,Splinez survey.dxf",
+         "--label-types: 'Splinez' is no entity type Korvel converts"},
+        {"--heights-from-text 1 --label-types , survey.dxf",
+         "--label-types: no entity type named to take labels"},
     };
     for (const auto& [args, message] : cases) {
         Outcome o = Run(args);

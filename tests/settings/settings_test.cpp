@@ -180,6 +180,7 @@ TEST(ExtendedOptionsFile, TravelsWithItsConfigurationAndCountsAsAChange) {
     config.options.layers = {"SURVEY*,PTS", "TMP?", true, true};
     config.options.attributes = {"PNT", "ELEV", "DESC \"quoted\""};
     config.options.blockContents = true;
+    config.options.labels = {0.75, 2.5, -100, "SPOT*", {"POINT", "Circles"}, {"Z =", "+"}, {}};
     EXPECT_TRUE(config.Changed());
     config.WriteConfigurationFile(dir / "site.krv");
     EXPECT_EQ(std::filesystem::file_size(dir / "site.krv"), 404u);  // the record stays as it was

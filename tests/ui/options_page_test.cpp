@@ -3,6 +3,7 @@
 // not right-aligned, kept in the store and handed to the run.
 #include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -349,6 +350,45 @@ class OptionsPageTest : public QObject {
         d.CloseButton->click();
         f.BitBtn1Click();
         QCOMPARE(ReadAll(src + "/site.txt"), QByteArray("1,1.000,1.000,0.000,PTS\r\n"));
+    }
+
+    // Labels: a join starts with its box, a list of types is stored only once
+    // it reads, and the run takes the height beside the point.
+    void labelOptionsGoWithTheConfigurationAndTheRun() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        QByteArray drawing;
+        for (const char* line :
+             {"  0", "SECTION", "  2", "ENTITIES", "  0", "POINT", "  8", "PTS",    " 10", "1",
+              " 20", "1",       " 30", "0",        "  0", "TEXT",  "  8", "PTS",    " 10", "1.3",
+              " 20", "1",       " 30", "0",        "  1", "12,5",  "  0", "ENDSEC", "  0", "EOF"})
+            drawing += QByteArray(line) + "\r\n";
+        WriteAll(src + "/site.dxf", drawing);
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", src}, {"locked", 1}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        OpenReadingOptions(f);
+        ReadingOptionsDialog& d = *f.ReadingOptions;
+        QVERIFY(!d.HeightsWithin->isEnabled());
+        d.HeightsFromLabels->click();
+        QVERIFY(d.HeightsWithin->isEnabled());
+        QCOMPARE(f.Config().options.labels.heightsWithin, 1.0);
+        QVERIFY(f.Config().Changed());
+        d.HeightsWithin->setValue(0.5);
+        QCOMPARE(f.Config().options.labels.heightsWithin, 0.5);
+        QTest::keyClicks(d.LabelTypes, ", Q");
+        QCOMPARE(d.LabelError->text(), QStringLiteral("'Q' is no entity type Korvel converts"));
+        QCOMPARE(f.Config().options.labels.pointTypes,
+                 (std::vector<std::string>{"POINT", "INSERT"}));
+        QTest::keyClick(d.LabelTypes, Qt::Key_Backspace);
+        QTest::keyClicks(d.LabelTypes, "Arcs");
+        QCOMPARE(d.LabelError->text(), QString());
+        QCOMPARE(f.Config().options.labels.pointTypes,
+                 (std::vector<std::string>{"POINT", "INSERT", "Arcs"}));
+        d.CloseButton->click();
+        f.BitBtn1Click();
+        QCOMPARE(ReadAll(src + "/site.txt"), QByteArray("1,1.000,1.000,12.500,PTS\r\n"));
     }
 
     void layerPickerListsTheSelectedDrawingsAndFillsTheIncludeList() {
