@@ -6,6 +6,7 @@
 #include <cmath>
 #include <nanoflann.hpp>
 #include <optional>
+#include <thread>
 #include <tuple>
 
 #include "engine/dxf_line_kind.h"
@@ -86,6 +87,9 @@ std::array<bool, kEntityTypeCount> SymbolTypes(const std::vector<std::string>& n
     return types;
 }
 
+// From this many points on, two threads search the tree.
+constexpr std::size_t kThreadedSearch = 20000;
+
 // The places of the labels of one kind, as nanoflann sees them.
 struct LabelCloud {
     std::vector<std::array<double, 2>> places;
@@ -150,6 +154,12 @@ std::string PlainMText(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '{' || c == '}') continue;
+        // A control character written as a caret and a letter ("^J" a line
+        // break, "^I" a tab) is a blank; "^ " is the caret itself.
+        if (c == '^' && i + 1 < text.size()) {
+            plain += text[++i] == ' ' ? '^' : ' ';
+            continue;
+        }
         if (c != '\\' || i + 1 == text.size()) {
             plain += c;
             continue;
@@ -289,20 +299,58 @@ LabelJoin::Outcome LabelJoin::JoinKind(Kind kind, double within) {
     if (!ids.empty()) {
         // Built as it is made.
         const LabelTree tree(2, cloud, nanoflann::KDTreeSingleIndexAdaptorParams(10));
-        std::vector<std::pair<std::uint32_t, double>> found;
         // Squared distances; a hair wider, the exact test below.
         const double radius = within * within * (1 + 1e-9);
-        for (const std::uint32_t p : SpatialOrder(
-                 points_, [](const Point& q) { return q.x; }, [](const Point& q) { return q.y; })) {
-            const double query[2] = {points_[p].x, points_[p].y};
-            found.clear();
-            tree.radiusSearch(query, radius, found, nanoflann::SearchParams(32, 0, false));
-            for (const auto& item : found) {
-                const double d = std::sqrt(item.second);
-                if (d <= within)
-                    candidates.push_back({d, static_cast<std::uint32_t>(p), item.first});
+        const std::vector<std::uint32_t> order = SpatialOrder(
+            points_, [](const Point& q) { return q.x; }, [](const Point& q) { return q.y; });
+        const auto search = [&](std::size_t from, std::size_t to, std::vector<Candidate>& found) {
+            std::vector<std::pair<std::uint32_t, double>> near;
+            for (std::size_t k = from; k < to; ++k) {
+                const std::uint32_t p = order[k];
+                const double query[2] = {points_[p].x, points_[p].y};
+                near.clear();
+                tree.radiusSearch(query, radius, near, nanoflann::SearchParams(32, 0, false));
+                for (const auto& [label, squared] : near) {
+                    const double d = std::sqrt(squared);
+                    if (d <= within) found.push_back({d, p, label});
+                }
+            }
+        };
+        // Many points: the second half on a thread of its own.
+        if (order.size() >= kThreadedSearch) {
+            std::vector<Candidate> second;
+            std::thread helper(search, order.size() / 2, order.size(), std::ref(second));
+            try {
+                search(0, order.size() / 2, candidates);
+            } catch (...) {
+                helper.join();
+                throw;
+            }
+            helper.join();
+            candidates.insert(candidates.end(), second.begin(), second.end());
+        } else {
+            search(0, order.size(), candidates);
+        }
+    }
+    Outcome outcome;
+    // A point and a label that are each other's only candidate are a pair
+    // whatever comes before them; only the others go through the order.
+    {
+        std::vector<std::uint32_t> pointCount(points_.size(), 0), labelCount(ids.size(), 0);
+        for (const Candidate& c : candidates) {
+            ++pointCount[c.point];
+            ++labelCount[c.label];
+        }
+        std::size_t contested = 0;
+        for (const Candidate& c : candidates) {
+            if (pointCount[c.point] == 1 && labelCount[c.label] == 1) {
+                pairs_.push_back({kind, c.point, ids[c.label], c.distance});
+                ++outcome.paired;
+            } else {
+                candidates[contested++] = c;
             }
         }
+        candidates.resize(contested);
     }
     // The nearest first; equal distances in an order of their places, not of
     // the drawing's order.
@@ -343,7 +391,6 @@ LabelJoin::Outcome LabelJoin::JoinKind(Kind kind, double within) {
         }
         return false;
     };
-    Outcome outcome;
     for (const Candidate& c : candidates) {
         if (!pointFree[c.point] || !labelFree[c.label]) continue;
         pointFree[c.point] = labelFree[c.label] = false;

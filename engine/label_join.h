@@ -24,8 +24,8 @@
 
 namespace korvel {
 
-// An MTEXT text without its formatting: paragraph breaks (\P) and hard
-// blanks (\~) as blanks, "\\", "\{" and "\}" as the character, braces and
+// An MTEXT text without its formatting: paragraph breaks (\P), hard blanks
+// (\~) and control characters ("^J") as blanks, "\\", "\{" and "\}" as the character, braces and
 // the codes with a value (\f...; \H...; and the like) left out.
 std::string PlainMText(std::string_view text);
 

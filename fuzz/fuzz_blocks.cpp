@@ -2,7 +2,8 @@
 // record) over drawings built from the input: block definitions that insert
 // one another (nested, in cycles, undefined, scaled by anything, MINSERT
 // grids of any count), INSERTs with and without attributes, layers and
-// paper space, and every option on or off as the input says.
+// paper space, TEXT and MTEXT labels, and every option on or off as the
+// input says.
 //
 // After every run: the pass has ended (a hang is the fuzzer's timeout), the
 // only exception that left it is a KorvelError, and the data written so far
@@ -58,6 +59,18 @@ void Group(std::string& dxf, int code, const std::string& value) {
 // ATTRIBs and SEQEND follow it.
 void Entity(std::string& dxf, Bytes& in, bool attributes) {
     const std::uint8_t kind = in.Next();
+    if (kind % 7 == 6) {  // a label: a height, a number, or neither
+        static const char* const kTexts[] = {
+            "12.5", "+1,5",      "Z=3m",    "101",     "x",   "",    " ",         "1,5,5",
+            "\\",   "H= -0.5 M", "{\\H1;7", "\\S1^2;", "12.", "1 2", "\\P9.9\\P", "\\"};
+        const bool mtext = (kind & 8) != 0;
+        Group(dxf, 0, mtext ? "MTEXT" : "TEXT");
+        Group(dxf, 8, in.Layer());
+        for (int code : {10, 20, 30}) Group(dxf, code, in.Number());
+        if (mtext && (in.Next() & 1)) Group(dxf, 3, kTexts[in.Next() % 16]);
+        Group(dxf, 1, kTexts[in.Next() % 16]);
+        return;
+    }
     const bool insert = kind % 3 != 0;
     Group(dxf, 0, insert ? "INSERT" : (kind & 8) ? "LINE" : "POINT");
     Group(dxf, 8, in.Layer());
@@ -139,6 +152,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (switches & 32) options.extended.attributes = {"PNT", "ELEV", "pnt"};
     options.extended.blockContents = (switches & 64) != 0;
     options.mostBlockReads = 2000;
+    // Heights and numbers from labels, as the next byte says.
+    const std::uint8_t labels = in.Next();
+    if (labels & 1) options.extended.labels.heightsWithin = (labels & 4) ? 0.5 : 100;
+    if (labels & 2) options.extended.labels.numbersWithin = (labels & 8) ? 1e-9 : 2;
+    if (labels & 16) options.extended.labels.layers = "P*";
+    if (labels & 32) options.extended.labels.pointTypes = {"Blocks", "LINE", "Points"};
+    if (labels & 64) options.extended.labels.heightOffset = -1e300;
     const std::string drawing = Drawing(in);
 
     ExportSettings settings{kDefaultSettingsImage};

@@ -49,6 +49,7 @@ TEST(LabelTexts, HeightsAndMTextFormatting) {
     EXPECT_EQ(PlainMText("{\\fArial|b1|i0;\\H0.25x;\\C1;12.37}\\P"), "12.37 ");
     EXPECT_EQ(PlainMText("\\LZ=\\l3\\~m \\\\ \\{a\\}"), "Z=3 m \\ {a}");
     EXPECT_EQ(PlainMText("\\S1^2;"), "1/2");
+    EXPECT_EQ(PlainMText("12.5^J^I^ "), "12.5  ^");
 }
 
 // ---- drawings made with their answer ----
@@ -79,7 +80,8 @@ struct MadeSite {
 // other; decoys 1.5 to 4 m away, labels on the layer NOTES 0.1 m away, texts
 // that are no numbers; off the grid a label halfway between two crosses
 // (a tie) and one nearer to one of two. Everything moved by (dx, dy).
-MadeSite MakeSite(std::uint64_t seed, std::int64_t dx, std::int64_t dy) {
+MadeSite MakeSite(std::uint64_t seed, std::int64_t dx, std::int64_t dy, int positions = 144) {
+    const int columns = static_cast<int>(std::ceil(std::sqrt(positions)));
     MadeSite site;
     std::mt19937_64 random(seed);
     const auto between = [&](std::int64_t low, std::int64_t high) {
@@ -122,9 +124,9 @@ MadeSite MakeSite(std::uint64_t seed, std::int64_t dx, std::int64_t dy) {
                          y + std::llround(r * std::sin(angle))};
     };
     std::size_t points = 0;
-    for (int k = 0; k < 144; ++k) {
-        const std::int64_t x = 20000 * (k % 12) + between(-3000, 3000);
-        const std::int64_t y = 20000 * (k / 12) + between(-3000, 3000);
+    for (int k = 0; k < positions; ++k) {
+        const std::int64_t x = 20000 * (k % columns) + between(-3000, 3000);
+        const std::int64_t y = 20000 * (k / columns) + between(-3000, 3000);
         const std::string h = point(k % 3 == 2, x, y, between(0, 5000));
         ++points;
         const double angle = static_cast<double>(between(0, 6283)) / 1000;
@@ -340,6 +342,12 @@ TEST(LabelJoin, GivesTheMadeAnswerInAnyOrderAndPlace) {
             ExpectTheMadeAnswer(site, shuffled, numbers);
         }
     }
+    // A site large enough for two threads to search it.
+    const MadeSite large = MakeSite(5, 0, 0, 22500);
+    ExpectTheMadeAnswer(
+        large,
+        Join(test::Dxf(SiteDrawing(large)), settings, SiteLabels(true), kSiteFields, {"Handle"}),
+        true);
     // Moved by one vector, every point moves by it and takes what it took.
     const std::int64_t dx = 512345678, dy = -6100000123;
     const MadeSite moved = MakeSite(23, dx, dy);
