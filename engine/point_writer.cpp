@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/label_join.h"
+#include "engine/number_format.h"
 #include "settings/korvel_error.h"
 
 #ifdef __linux__
@@ -90,17 +91,57 @@ auto HeldTexts(Values& v) {
                       &v.EntityType, &v.BlockName, &v.Text, &v.Number};
 }
 
+// `line` as it is laid out with what its point took from the labels: only its
+// Number and its Z depend on them.
+std::string_view JoinedLine(std::string_view line, RecordComposer::Span number,
+                            RecordComposer::Span zSpan, std::uint64_t drawingLine,
+                            const LabelJoin::Taken& taken, const ExportSettings& settings,
+                            std::string& out) {
+    // The fields to replace, in the order they stand.
+    struct Replacement {
+        RecordComposer::Span span;
+        std::string text;
+    };
+    std::vector<Replacement> replacements;
+    if (!taken.number.empty() && number.end > number.begin)
+        replacements.push_back(
+            {number, std::string(settings.Get(field::NumberPrefix)) + std::string(taken.number)});
+    // A forced Z stays what it is.
+    if (!taken.z.empty() && zSpan.end > zSpan.begin && !settings.Get(field::ForceZ)) {
+        std::string z(settings.Get(field::ZPrefix));
+        try {
+            AppendCoordinate(z, taken.z, settings.Get(field::ZDecimals));
+        } catch (const KorvelError& e) {
+            throw DrawingError(e.what(), drawingLine);
+        }
+        replacements.push_back({zSpan, std::move(z)});
+    }
+    std::sort(
+        replacements.begin(), replacements.end(),
+        [](const Replacement& a, const Replacement& b) { return a.span.begin < b.span.begin; });
+    out.clear();
+    std::uint32_t at = 0;
+    for (const Replacement& r : replacements) {
+        out.append(line.substr(at, r.span.begin - at));
+        out += r.text;
+        at = r.span.end;
+    }
+    out.append(line.substr(at));
+    return out;
+}
+
 }  // namespace
 
 // The lines of a pass that joins labels, until the join is made.
 class PointWriter::HeldLines {
   public:
-    // A line that is laid out anew or shown to the observer: where it is,
-    // and what it was laid out from.
+    // A line that may take a label, or that the observer is shown: where it
+    // is, where its Number and Z stand in it, and (for the observer) what it
+    // was laid out from.
     struct Entry {
         std::uint64_t lineStart, valuesStart, drawingLine, dataLine;
-        RunningNumbers before;
         std::uint32_t lineSize, valuesSize, candidate;
+        RecordComposer::Span number, z;
     };
 
     ByteSpool lines, texts;
@@ -108,27 +149,30 @@ class PointWriter::HeldLines {
     std::uint64_t lineCount = 0;
     bool finished = false;
 
-    void Hold(const EntityValues& values, std::string_view line, const RunningNumbers& before,
-              std::uint32_t candidate, std::uint64_t drawingLine, bool keepAll) {
-        if (candidate != kNoCandidate || keepAll) {
+    void Hold(const EntityValues& values, std::string_view line, const RecordComposer& composer,
+              std::uint32_t candidate, std::uint64_t drawingLine, bool forObserver) {
+        if (candidate != kNoCandidate || forObserver) {
             Entry entry{lines.Size(),
                         texts.Size(),
                         drawingLine,
                         lineCount,
-                        before,
                         static_cast<std::uint32_t>(line.size()),
                         0,
-                        candidate};
-            // The sizes of the texts, then the texts, then the type: one piece.
-            record_.clear();
-            for (const ValueText* text : HeldTexts(values)) {
-                const auto size = static_cast<std::uint32_t>(std::string_view(*text).size());
-                record_.append(reinterpret_cast<const char*>(&size), sizeof size);
+                        candidate,
+                        composer.NumberSpan(),
+                        composer.ZSpan()};
+            if (forObserver) {
+                // The sizes of the texts, then the texts, then the type: one piece.
+                record_.clear();
+                for (const ValueText* text : HeldTexts(values)) {
+                    const auto size = static_cast<std::uint32_t>(std::string_view(*text).size());
+                    record_.append(reinterpret_cast<const char*>(&size), sizeof size);
+                }
+                for (const ValueText* text : HeldTexts(values)) record_ += std::string_view(*text);
+                record_.append(reinterpret_cast<const char*>(&values.type), sizeof values.type);
+                texts.Append(record_);
+                entry.valuesSize = static_cast<std::uint32_t>(texts.Size() - entry.valuesStart);
             }
-            for (const ValueText* text : HeldTexts(values)) record_ += std::string_view(*text);
-            record_.append(reinterpret_cast<const char*>(&values.type), sizeof values.type);
-            texts.Append(record_);
-            entry.valuesSize = static_cast<std::uint32_t>(texts.Size() - entry.valuesStart);
             entries.push_back(entry);
         }
         lines.Append(line);
@@ -175,7 +219,6 @@ void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
         if (candidate) labels_->AddPoint(values.X, values.Y);
         return;
     }
-    const RunningNumbers before = numbers_;
     const std::string_view record = Compose(values, numbers_, &lines, currentLine);
     if (held_ == nullptr) {
         Emit(values, record);
@@ -186,7 +229,7 @@ void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
         index = static_cast<std::uint32_t>(labels_->PointCount());
         labels_->AddPoint(values.X, values.Y);
     }
-    held_->Hold(values, record, before, index, currentLine, observer_ != nullptr);
+    held_->Hold(values, record, composer_, index, currentLine, observer_ != nullptr);
 }
 
 void PointWriter::FinishLabels() {
@@ -200,29 +243,28 @@ void PointWriter::FinishLabels() {
     };
     std::uint64_t written = 0;
     EntityValues values;
-    std::string line;
+    std::string line, joined;
     for (const HeldLines::Entry& entry : held.entries) {
         writeHeld(written, entry.lineStart);
         written = entry.lineStart + entry.lineSize;
-        held.ValuesOf(entry, values);
-        std::string_view record;
+        held.lines.Read(entry.lineStart, written, line);
+        if (observer_ != nullptr) held.ValuesOf(entry, values);
+        std::string_view record = line;
         if (entry.candidate != kNoCandidate) {
             const LabelJoin::Taken taken = labels_->For(entry.candidate);
-            if (!taken.z.empty()) values.Z.Assign(taken.z);
-            if (!taken.number.empty()) values.Number.Assign(taken.number);
             if (!taken.z.empty() || !taken.number.empty()) {
-                RunningNumbers numbers = entry.before;
-                record = Compose(values, numbers, nullptr, entry.drawingLine);
+                record = JoinedLine(line, entry.number, entry.z, entry.drawingLine, taken,
+                                    settings_, joined);
+                if (!taken.z.empty() && !settings_.Get(field::ForceZ)) values.Z.Assign(taken.z);
+                if (!taken.number.empty()) values.Number.Assign(taken.number);
             }
-            const std::string_view own = values.Number;
+            const std::string_view number = std::string_view(line).substr(
+                entry.number.begin, entry.number.end - entry.number.begin);
             labels_->Written(
                 entry.candidate, entry.dataLine + 1,
-                std::string(settings_.Get(field::NumberPrefix)) +
-                    (own.empty() ? std::to_string(entry.before.PointNumber) : std::string(own)));
-        }
-        if (record.data() == nullptr) {
-            held.lines.Read(entry.lineStart, written, line);
-            record = line;
+                taken.number.empty() || number.empty()
+                    ? std::string(number)
+                    : std::string(settings_.Get(field::NumberPrefix)) + std::string(taken.number));
         }
         Emit(values, record);
     }

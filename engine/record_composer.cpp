@@ -37,6 +37,7 @@ void RecordComposer::Compose(const EntityValues& values, RunningNumbers& numbers
 void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& numbers) {
     RefreshLayout();
     line_.Clear();
+    numberSpan_ = zSpan_ = {};
     bool first = true;
     int kind = 0;
     try {
@@ -49,6 +50,7 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
             first = false;
             switch (static_cast<DataFieldKind>(kind)) {
                 case DataFieldKind::Number:
+                    numberSpan_.begin = Offset();
                     line_.Append(settings_.Get(field::NumberPrefix));
                     // A number of the drawing's own (a block attribute's or
                     // a label's) stands in place of the running number, which
@@ -59,6 +61,7 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
                     else
                         line_.EndAt(WriteInteger(line_.Room(kIntegerRoom), numbers.PointNumber));
                     numbers.PointNumber = Incremented(numbers.PointNumber);
+                    numberSpan_.end = Offset();
                     break;
                 case DataFieldKind::X:
                     line_.Append(settings_.Get(field::XPrefix));
@@ -72,8 +75,10 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
                     std::string_view z = settings_.Get(field::ForceZ)
                                              ? settings_.Get(field::ForcedZValue)
                                              : std::string_view(values.Z);
+                    zSpan_.begin = Offset();
                     line_.Append(settings_.Get(field::ZPrefix));
                     AppendCoordinate(z, settings_.Get(field::ZDecimals));
+                    zSpan_.end = Offset();
                     break;
                 }
                 case DataFieldKind::Code:

@@ -40,6 +40,14 @@ class RecordComposer {
     // The data field whose value the last conversion error was about.
     DataFieldKind FailedField() const { return failedField_; }
 
+    // Where the Number and the Z field stand in the last line laid out, their
+    // prefixes included: [begin, end) in bytes; empty when not exported.
+    struct Span {
+        std::uint32_t begin = 0, end = 0;
+    };
+    Span NumberSpan() const { return numberSpan_; }
+    Span ZSpan() const { return zSpan_; }
+
     // Lays out one line, CR LF included; valid until the next call.
     std::string_view ComposeRecord(const EntityValues& values, RunningNumbers& numbers) {
         ComposeLine(values, numbers);
@@ -51,6 +59,7 @@ class RecordComposer {
     // Lays the line out in line_; throws on a conversion error.
     void ComposeLine(const EntityValues& values, RunningNumbers& numbers);
     void AppendCoordinate(std::string_view text, int decimals);
+    std::uint32_t Offset() const { return static_cast<std::uint32_t>(line_.View().size()); }
     void AppendCode(const EntityValues& values, RunningNumbers& numbers);
 
     const ExportSettings& settings_;
@@ -65,6 +74,7 @@ class RecordComposer {
     std::vector<int> codeKinds_;
     LineBuffer line_;
     DataFieldKind failedField_ = DataFieldKind::X;
+    Span numberSpan_, zSpan_;
 };
 
 }  // namespace korvel
