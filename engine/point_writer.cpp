@@ -214,15 +214,30 @@ void PointWriter::SetLabels(LabelJoin* labels) {
 
 void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
                         std::uint64_t currentLine) {
-    const bool candidate = labels_ != nullptr && labels_->TakesLabels(values.type);
+    if (held_ != nullptr) return Hold(values, lines, currentLine);
+    if (sink_ == nullptr && observer_ == nullptr) return;  // counting only
+    std::string_view record;
+    try {
+        record = composer_.ComposeRecord(values, numbers_);
+    } catch (const KorvelError& e) {
+        ThrowAtItsLine(e, &lines, currentLine);
+    }
+    if (sink_ != nullptr) sink_->Write(record);
+    if (observer_ != nullptr) observer_->Point(values, record);
+}
+
+void PointWriter::Hold(const EntityValues& values, const ValueLines& lines,
+                       std::uint64_t currentLine) {
+    const bool candidate = labels_->TakesLabels(values.type);
     if (sink_ == nullptr && observer_ == nullptr) {  // counting only
         if (candidate) labels_->AddPoint(values.X, values.Y);
         return;
     }
-    const std::string_view record = Compose(values, numbers_, &lines, currentLine);
-    if (held_ == nullptr) {
-        Emit(values, record);
-        return;
+    std::string_view record;
+    try {
+        record = composer_.ComposeRecord(values, numbers_);
+    } catch (const KorvelError& e) {
+        ThrowAtItsLine(e, &lines, currentLine);
     }
     std::uint32_t index = kNoCandidate;
     if (candidate) {
@@ -286,32 +301,28 @@ void PointWriter::FinishLabelsQuietly() noexcept {
     }
 }
 
-std::string_view PointWriter::Compose(const EntityValues& values, RunningNumbers& numbers,
-                                      const ValueLines* lines, std::uint64_t currentLine) {
-    try {
-        return composer_.ComposeRecord(values, numbers);
-    } catch (const KorvelError& e) {
-        // The line that holds the value the error is about.
-        Slot slot = Slot::None;
-        switch (composer_.FailedField()) {
-            case DataFieldKind::X:
-                slot = Slot::X;
-                break;
-            case DataFieldKind::Y:
-                slot = Slot::Y;
-                break;
-            case DataFieldKind::Z:
-                slot = Slot::Z;
-                break;
-            default:
-                break;
-        }
-        std::uint64_t line = lines != nullptr ? (*lines)[static_cast<std::size_t>(slot)] : 0;
-        if (line == 0) line = currentLine;
-        // A forced Z stands on no line of the drawing.
-        if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
-        throw DrawingError(e.what(), line);
+void PointWriter::ThrowAtItsLine(const KorvelError& error, const ValueLines* lines,
+                                 std::uint64_t currentLine) const {
+    // The line that holds the value the error is about.
+    Slot slot = Slot::None;
+    switch (composer_.FailedField()) {
+        case DataFieldKind::X:
+            slot = Slot::X;
+            break;
+        case DataFieldKind::Y:
+            slot = Slot::Y;
+            break;
+        case DataFieldKind::Z:
+            slot = Slot::Z;
+            break;
+        default:
+            break;
     }
+    std::uint64_t line = lines != nullptr ? (*lines)[static_cast<std::size_t>(slot)] : 0;
+    if (line == 0) line = currentLine;
+    // A forced Z stands on no line of the drawing.
+    if (slot == Slot::Z && settings_.Get(field::ForceZ)) line = 0;
+    throw DrawingError(error.what(), line);
 }
 
 void PointWriter::Emit(const EntityValues& values, std::string_view record) {

@@ -11,6 +11,7 @@
 #include "engine/file_sink.h"
 #include "engine/record_composer.h"
 #include "settings/export_settings.h"
+#include "settings/korvel_error.h"
 
 namespace korvel {
 
@@ -56,9 +57,11 @@ class PointWriter {
   private:
     class HeldLines;
 
-    // Lays out one line; throws a DrawingError as Write says.
-    std::string_view Compose(const EntityValues& values, RunningNumbers& numbers,
-                             const ValueLines* lines, std::uint64_t currentLine);
+    // With a join: lays the line out and holds it.
+    void Hold(const EntityValues& values, const ValueLines& lines, std::uint64_t currentLine);
+    // A conversion error as the DrawingError Write throws.
+    [[noreturn]] void ThrowAtItsLine(const KorvelError& error, const ValueLines* lines,
+                                     std::uint64_t currentLine) const;
     void Emit(const EntityValues& values, std::string_view record);
 
     RecordComposer& composer_;
