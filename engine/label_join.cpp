@@ -131,18 +131,27 @@ std::vector<std::uint32_t> SpatialOrder(const std::vector<Place>& places, X x, Y
     const auto cell = [](double v, double min, double max) {
         return max > min ? static_cast<std::uint32_t>((v - min) / (max - min) * 65535.0) : 0u;
     };
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> keyed;
+    // The curve's place (16 bits of each axis) above the index; sorted by
+    // the place, a byte at a time, the lowest first.
+    std::vector<std::uint64_t> keyed, sorted;
     keyed.reserve(places.size());
     for (std::size_t i = 0; i < places.size(); ++i) {
         const Place& p = places[i];
         if (std::isfinite(x(p)) && std::isfinite(y(p)))
-            keyed.emplace_back(spread(cell(x(p), minX, maxX)) | spread(cell(y(p), minY, maxY)) << 1,
-                               static_cast<std::uint32_t>(i));
+            keyed.push_back(
+                (spread(cell(x(p), minX, maxX)) | spread(cell(y(p), minY, maxY)) << 1) << 32 | i);
     }
-    std::sort(keyed.begin(), keyed.end());
+    sorted.resize(keyed.size());
+    for (int shift = 32; shift < 64; shift += 8) {
+        std::array<std::size_t, 257> start{};
+        for (const std::uint64_t k : keyed) ++start[((k >> shift) & 0xFF) + 1];
+        for (std::size_t b = 0; b < 256; ++b) start[b + 1] += start[b];
+        for (const std::uint64_t k : keyed) sorted[start[(k >> shift) & 0xFF]++] = k;
+        keyed.swap(sorted);
+    }
     std::vector<std::uint32_t> order;
     order.reserve(keyed.size());
-    for (const auto& k : keyed) order.push_back(k.second);
+    for (const std::uint64_t k : keyed) order.push_back(static_cast<std::uint32_t>(k));
     return order;
 }
 
