@@ -10,6 +10,7 @@
 #include "engine/label_join.h"
 #include "engine/line_reader.h"
 #include "engine/number_format.h"
+#include "settings/blanks.h"
 #include "settings/korvel_error.h"
 
 namespace korvel {
@@ -18,12 +19,6 @@ namespace {
 
 bool SameTag(std::string_view a, std::string_view b) {
     return TableKey(a) == TableKey(b);
-}
-
-std::string Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
 }
 
 }  // namespace
@@ -114,10 +109,10 @@ void EntityReader::ApplyAttributes() {
     // The INSERT's own attribute, else a constant one of its block; empty: none.
     const auto value = [&](const std::string& tag) {
         for (const auto& [t, v] : attributes_)
-            if (SameTag(t, tag)) return Trimmed(v);
+            if (SameTag(t, tag)) return std::string(TrimBlanks(v));
         if (block != nullptr)
             for (const auto& [t, v] : block->constantAttributes)
-                if (SameTag(t, tag)) return Trimmed(v);
+                if (SameTag(t, tag)) return std::string(TrimBlanks(v));
         return std::string();
     };
     const auto apply = [&](const std::string& tag, std::int64_t& lack, auto set) {

@@ -3,19 +3,11 @@
 #include <algorithm>
 #include <charconv>
 
+#include "settings/blanks.h"
+
 namespace korvel {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // The line as the reader will see it: every CR dropped.
 void AppendWithoutCr(std::string& out, std::string_view raw) {

@@ -11,21 +11,12 @@
 
 #include "engine/dxf_line_kind.h"
 #include "engine/number_format.h"
+#include "settings/blanks.h"
 #include "settings/korvel_error.h"
 
 namespace korvel {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
@@ -67,7 +58,7 @@ std::array<bool, kEntityTypeCount> SymbolTypes(const std::vector<std::string>& n
     if (names.empty()) throw KorvelError("no entity type named to take labels");
     std::array<bool, kEntityTypeCount> types{};
     for (const std::string& given : names) {
-        std::string name(Trimmed(given));
+        std::string name(TrimBlanks(given));
         bool known = false;
         for (const EntityTypeInfo& info : kEntityTypes) {
             std::string upper(info.name);
@@ -211,9 +202,9 @@ std::string PlainMText(std::string_view text) {
 }
 
 std::string HeightText(std::string_view text, const LabelOptions& options, bool needSeparator) {
-    std::string_view s = Trimmed(text);
-    s = Trimmed(WithoutOneOf(s, options.prefixes, true));
-    s = Trimmed(WithoutOneOf(s, options.units, false));
+    std::string_view s = TrimBlanks(text);
+    s = TrimBlanks(WithoutOneOf(s, options.prefixes, true));
+    s = TrimBlanks(WithoutOneOf(s, options.units, false));
     std::string height;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
         if (s.front() == '-') height += '-';
@@ -260,7 +251,7 @@ void LabelJoin::AddLabel(std::string_view x, std::string_view y, std::string_vie
         }
         if (!lastLayerPasses_) return;
     }
-    const std::string_view trimmed = Trimmed(text);
+    const std::string_view trimmed = TrimBlanks(text);
     if (trimmed.empty()) return;
     std::string height;
     if (options_.heightsWithin > 0)

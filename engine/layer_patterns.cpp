@@ -2,17 +2,12 @@
 
 #include <cstdint>
 
+#include "settings/blanks.h"
 #include "settings/korvel_error.h"
 
 namespace korvel {
 
 namespace {
-
-std::string_view Trimmed(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 // The length of the UTF-8 sequence at `s[i]`, 1 for a byte that starts none.
 std::size_t SequenceLength(std::string_view s, std::size_t i) {
@@ -133,7 +128,7 @@ LayerPatterns::LayerPatterns(std::string_view list) {
             }
             ++i;
         }
-        const std::string_view pattern = Trimmed(list.substr(start, i - start));
+        const std::string_view pattern = TrimBlanks(list.substr(start, i - start));
         for (std::size_t k = 0; k < pattern.size(); ++k) {
             if (pattern[k] != '[') continue;
             const std::size_t close = SetEnd(pattern, k);

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "settings/blanks.h"
 #include "settings/korvel_error.h"
 #include "settings/path_text.h"
 #include "settings/whole_file.h"
@@ -89,9 +90,7 @@ std::vector<std::string> TextList(std::string_view list) {
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
         if (comma == std::string_view::npos) comma = list.size();
-        std::string_view item = list.substr(start, comma - start);
-        while (!item.empty() && (item.front() == ' ' || item.front() == '\t')) item.remove_prefix(1);
-        while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.remove_suffix(1);
+        const std::string_view item = TrimBlanks(list.substr(start, comma - start));
         if (!item.empty()) texts.emplace_back(item);
         start = comma + 1;
     }

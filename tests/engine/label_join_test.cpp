@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <random>
 #include <set>
 
@@ -160,22 +161,22 @@ MadeSite MakeSite(std::uint64_t seed, std::int64_t dx, std::int64_t dy, int posi
         if (k % 5 != 1) {
             const std::string number =
                 k % 2 == 0 ? std::to_string(5000 + k) : "S-" + std::to_string(k);
-            const auto [lx, ly] = around(x, y, between(200, 800), angle + M_PI);
+            const auto [lx, ly] = around(x, y, between(200, 800), angle + std::numbers::pi);
             text("SPOT-N", lx, ly, number);
             site.number[h] = number;
             ++site.numberLabels;
         }
         if (k % 4 == 0) {  // a decoy, too far away
-            const auto [lx, ly] = around(x, y, between(1500, 4000), angle + M_PI / 2);
+            const auto [lx, ly] = around(x, y, between(1500, 4000), angle + std::numbers::pi / 2);
             text("SPOT-H", lx, ly, Metres(between(100000, 199999)));
             ++site.labelsLeft;
         }
         if (k % 6 == 5) {  // nearer than its label, but on a layer that holds no labels
-            const auto [lx, ly] = around(x, y, 100, angle - M_PI / 2);
+            const auto [lx, ly] = around(x, y, 100, angle - std::numbers::pi / 2);
             text("NOTES", lx, ly, Metres(between(100000, 199999)));
         }
         if (k % 10 == 1) {  // beside a point without a number label: no number either
-            const auto [lx, ly] = around(x, y, between(200, 800), angle - M_PI / 2);
+            const auto [lx, ly] = around(x, y, between(200, 800), angle - std::numbers::pi / 2);
             text("SPOT-H", lx, ly, "see note");
             ++site.noHeights;
         }
