@@ -78,7 +78,6 @@ double Distance(const std::string& text, const char* option) {
     return *value;
 }
 
-
 // One option of the command line: its short letter (0: none), its long
 // name, whether it takes a value, and what it sets. A flag is given the
 // empty text.
