@@ -371,10 +371,12 @@ LabelJoin::Outcome LabelJoin::JoinKind(Kind kind, double within) {
             list[next[owner(candidates[k])]++] = static_cast<std::uint32_t>(k);
         return std::pair(std::move(start), std::move(list));
     };
-    const auto [pointStart, pointList] =
-        byOwner(points_.size(), [](const Candidate& c) { return c.point; });
-    const auto [labelStart, labelList] =
-        byOwner(ids.size(), [](const Candidate& c) { return c.label; });
+    const auto byPoint = byOwner(points_.size(), [](const Candidate& c) { return c.point; });
+    const auto byLabel = byOwner(ids.size(), [](const Candidate& c) { return c.label; });
+    const std::vector<std::uint32_t>& pointStart = byPoint.first;
+    const std::vector<std::uint32_t>& pointList = byPoint.second;
+    const std::vector<std::uint32_t>& labelStart = byLabel.first;
+    const std::vector<std::uint32_t>& labelList = byLabel.second;
     std::vector<bool> pointFree(points_.size(), true), labelFree(ids.size(), true);
     // Another candidate of the point or the label, still free, within 1 %.
     const auto tie = [&](const Candidate& c) {

@@ -17,6 +17,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -263,5 +264,11 @@ void OsFile::CloseQuietly() {
 }
 
 #endif
+
+void AdviseHugePages([[maybe_unused]] void* block, [[maybe_unused]] std::size_t size) {
+#ifdef MADV_HUGEPAGE
+    madvise(block, size, MADV_HUGEPAGE);
+#endif
+}
 
 }  // namespace korvel

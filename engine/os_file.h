@@ -1,4 +1,5 @@
-// The system's file calls, POSIX and Windows: every file the engine reads or writes.
+// The system's file calls, POSIX and Windows: every file the engine reads or
+// writes; and the one memory call.
 #pragma once
 
 #include <cstddef>
@@ -51,5 +52,9 @@ class OsFile {
     std::intptr_t native_ = kClosed;
     bool owned_ = false;
 };
+
+// Asks the system to back a large block of memory with huge pages where it
+// can (Linux); does nothing elsewhere.
+void AdviseHugePages(void* block, std::size_t size);
 
 }  // namespace korvel

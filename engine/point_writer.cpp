@@ -10,11 +10,8 @@
 
 #include "engine/label_join.h"
 #include "engine/number_format.h"
+#include "engine/os_file.h"
 #include "settings/korvel_error.h"
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace korvel {
 
@@ -72,9 +69,7 @@ class ByteSpool {
     // faults for a drawing's worth of lines.
     static Piece NewPiece() {
         auto* p = static_cast<char*>(::operator new[](kPiece, kHugePage));
-#ifdef MADV_HUGEPAGE
-        madvise(p, kPiece, MADV_HUGEPAGE);
-#endif
+        AdviseHugePages(p, kPiece);
         return Piece(p);
     }
 
