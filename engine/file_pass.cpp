@@ -122,7 +122,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     DxfCursor cursor(reader);
     // The options beyond the record: every one off reads as ever.
     std::optional<ExtendedReading> extended;
-    if (options.extended.AnyOn() || options.layerCensus != nullptr)
+    if (options.extended.ReadingOn() || options.layerCensus != nullptr)
         extended.emplace(options.extended, options.layerCensus);
     if (extended) {
         extended->mostBlockReads = options.mostBlockReads;

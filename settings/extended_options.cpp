@@ -147,6 +147,11 @@ ExtendedOptions ReadExtendedOptions(const std::filesystem::path& path) {
         TakeList(*labels, "labels", "prefixes", l.prefixes, path);
         TakeList(*labels, "labels", "units", l.units, path);
     }
+    if (const toml::table* output = Section(root, "output", path)) {
+        Take(*output, "output", "format", options.output.format, path);
+        Take(*output, "output", "source_crs", options.output.sourceCrs, path);
+        Take(*output, "output", "target_crs", options.output.targetCrs, path);
+    }
     return options;
 }
 
@@ -167,9 +172,12 @@ std::string ExtendedOptionsText(const ExtendedOptions& options) {
                                {"point_types", Array(options.labels.pointTypes)},
                                {"prefixes", Array(options.labels.prefixes)},
                                {"units", Array(options.labels.units)}}},
+        {"output", toml::table{{"format", options.output.format},
+                               {"source_crs", options.output.sourceCrs},
+                               {"target_crs", options.output.targetCrs}}},
     };
     std::ostringstream text;
-    text << "# Korvel: how drawings are read with the configuration beside this file\n\n"
+    text << "# Korvel: how drawings are read and written with the configuration beside this file\n\n"
          << root << "\n";
     return text.str();
 }

@@ -48,13 +48,33 @@ struct LabelOptions {
     friend bool operator==(const LabelOptions&, const LabelOptions&) = default;
 };
 
+// What the data files are written as, and in which coordinate system.
+struct OutputOptions {
+    // "text" (the data lines), "csv", "geojson", "gpkg", "shp", "landxml" or "gsi16".
+    std::string format = "text";
+    // The systems the drawing's coordinates are in and are to be written in:
+    // EPSG codes ("EPSG:25832") or PROJ strings; empty: none. Coordinates
+    // are moved only when both are given.
+    std::string sourceCrs;
+    std::string targetCrs;
+
+    friend bool operator==(const OutputOptions&, const OutputOptions&) = default;
+};
+
 struct ExtendedOptions {
     LayerOptions layers;
     AttributeOptions attributes;
     bool blockContents = false;  // the points of the entities inside inserted blocks
     LabelOptions labels;
+    OutputOptions output;
 
     bool AnyOn() const { return *this != ExtendedOptions{}; }
+    // Any option of how drawings are read (not of what is written).
+    bool ReadingOn() const {
+        ExtendedOptions reading = *this;
+        reading.output = {};
+        return reading.AnyOn();
+    }
     friend bool operator==(const ExtendedOptions&, const ExtendedOptions&) = default;
 };
 
