@@ -15,6 +15,7 @@
 #include "engine/label_join.h"
 #include "engine/point_preview.h"
 #include "engine/preview_svg.h"
+#include "output/point_outputs.h"
 #include "run/drawing_conversion.h"
 #include "run/layer_listing.h"
 #include "run/parallel_run.h"
@@ -186,6 +187,9 @@ void ApplyReadingOptions(const CliOptions& options, ExtendedOptions& extended) {
     if (options.labelTypes) labels.pointTypes = *options.labelTypes;
     if (options.labelPrefixes) labels.prefixes = *options.labelPrefixes;
     if (options.labelUnits) labels.units = *options.labelUnits;
+    if (options.format) extended.output.format = *options.format;
+    if (options.sourceCrs) extended.output.sourceCrs = *options.sourceCrs;
+    if (options.targetCrs) extended.output.targetCrs = *options.targetCrs;
 }
 
 // --list-layers: each drawing's path, then its layers as LayerListingText
@@ -297,8 +301,22 @@ int Run(int argc, char** argv) {
         status != kAllConverted)
         return status;
     const ExportSettings& settings = run.config.settings;
+    // The form and the systems are checked before any file is written.
+    std::unique_ptr<PointOutput> output;
+    const OutputOptions& outputOptions = run.config.options.output;
+    if (!options.listLayers && !options.noData) {
+        if (options.toStdout && outputOptions.format != "text" && outputOptions.format != "csv")
+            return Usage("--stdout writes the text and csv formats only, not " +
+                         outputOptions.format);
+        try {
+            output = MakePointOutput(outputOptions);
+        } catch (const KorvelError& e) {
+            return Failure(e.what());
+        }
+    }
 
-    std::vector<DrawingJob> jobs = CommandLineDrawings(options, settings.Get(field::FileExtension));
+    std::vector<DrawingJob> jobs = CommandLineDrawings(
+        options, DataFileExtension(outputOptions, settings.Get(field::FileExtension)));
     StandardInput input;
     FileSink standardOutput;
     if (options.toStdout) {
@@ -312,6 +330,7 @@ int Run(int argc, char** argv) {
     runOptions.passOptions.alignGroupCodes = options.alignCodes;
     runOptions.passOptions.missingZAsZero = options.missingZ;
     runOptions.passOptions.extended = run.config.options;
+    runOptions.passOptions.output = output.get();
     if (options.listLayers) return ListDrawingLayers(options, jobs, names, runOptions.passOptions);
 
     if (options.noData)

@@ -9,6 +9,7 @@
 #include "engine/number_format.h"
 #include "settings/extended_options.h"
 #include "settings/korvel_error.h"
+#include "settings/output_formats.h"
 
 namespace korvel::cli {
 
@@ -176,6 +177,24 @@ constexpr OptionSpec kOptions[] = {
      [](CliOptions& o, const std::string& v) {
          o.pairsPath = NonEmpty(v, "--pairs", "a file name");
      }},
+    {0, "--format", true,
+     [](CliOptions& o, const std::string& v) {
+         if (FindOutputFormat(v) == nullptr) {
+             std::string names;
+             for (const OutputFormatInfo& info : AllOutputFormats())
+                 names += (names.empty() ? "" : ", ") + std::string(info.name);
+             throw UsageError("--format must be one of " + names + ", got '" + v + "'");
+         }
+         o.format = v;
+     }},
+    {0, "--source-crs", true,
+     [](CliOptions& o, const std::string& v) {
+         o.sourceCrs = NonEmpty(v, "--source-crs", "a coordinate system");
+     }},
+    {0, "--target-crs", true,
+     [](CliOptions& o, const std::string& v) {
+         o.targetCrs = NonEmpty(v, "--target-crs", "a coordinate system");
+     }},
 };
 
 const OptionSpec* FindOption(std::string_view name) {
@@ -330,6 +349,18 @@ configuration, which -c reads):
                           after a height's number (default "Z=,H=,+" and "m")
       --pairs FILE        each pair as CSV: drawing, kind, data line, point
                           number, label text, label position, distance
+
+Writing, beyond the settings (also kept in FILE.krv.toml):
+      --format NAME       the form of the data files: text (the data lines,
+                          the default), csv (the same under a header line),
+                          geojson, gpkg, shp, landxml (CgPoints) or gsi16
+                          (Leica GSI-16); the data files take the form's
+                          extension (csv, geojson, gpkg, shp, xml, gsi),
+                          or [output] extension of FILE.krv.toml
+      --source-crs CRS, --target-crs CRS  the coordinate system of the
+                          drawing and of the data files (EPSG:25832, a PROJ
+                          string); with both, X and Y (and Z between 3D
+                          systems) are moved before they are written
   -k, --keep-going        an error ends its drawing only: the report gets an
                           error line in place of its counts, the run goes on,
                           and the exit status is 1 at the end

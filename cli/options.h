@@ -45,7 +45,9 @@ struct CliOptions {
     std::optional<double> heightsWithin, numbersWithin, heightOffset;
     std::optional<std::string> labelLayers;
     std::optional<std::vector<std::string>> labelTypes, labelPrefixes, labelUnits;
-    std::string pairsPath;           // --pairs FILE; empty: none
+    std::string pairsPath;  // --pairs FILE; empty: none
+    // The form of the data files and the coordinate systems.
+    std::optional<std::string> format, sourceCrs, targetCrs;
     std::vector<std::string> files;  // "-": standard input
 };
 

@@ -136,7 +136,12 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
         return;
     }
     if (!options.alignGroupCodes) cursor.ProbeAlignment(kAlignmentProbeLines);
-    PointWriter points(composer_, sink, observer, numbers_, settings_);
+    PointWriter points(composer_, records_ != nullptr ? nullptr : sink, observer, numbers_,
+                       settings_);
+    std::unique_ptr<CoordinateTransform> transform;
+    if (options.output != nullptr && (sink != nullptr || records_ != nullptr))
+        transform = options.output->CreateTransform();
+    points.SetOutput(records_, transform.get());
     if (labels_) points.SetLabels(&*labels_);
     EntityReader entities(cursor, points, settings_, counters_, options.missingZAsZero,
                           extended ? &*extended : nullptr);
@@ -209,6 +214,13 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
          (EndsWithDxfExtension(dataPath) ||
           EndsWithDxfExtension(std::filesystem::canonical(dataPath, ec)))))
         ThrowIoError(IoCode::AccessDenied);
+    if (options.output != nullptr) {
+        if (std::unique_ptr<RecordSink> records =
+                options.output->CreateSink(dataPath, host_.ExportedDataFields())) {
+            RunIntoRecords(source, *records, FileNamePart(PathText(dxfPath)));
+            return;
+        }
+    }
     FileSink sink;
     sink.Create(dataPath);
     try {
@@ -225,10 +237,36 @@ void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath,
     sink.Close();
 }
 
+void FilePass::RunIntoRecords(ByteSource& source, RecordSink& records, std::string_view caption) {
+    records_ = &records;
+    try {
+        RunNamed(source, nullptr, nullptr, caption);
+    } catch (...) {
+        records_ = nullptr;
+        // As with the text lines: the points before the failing one are kept.
+        records.Abandon();
+        throw;
+    }
+    records_ = nullptr;
+    records.Close();
+}
+
 void FilePass::ConvertDxfFile(const std::filesystem::path& dxfPath, FileSink& sink) {
     FileSource source;
     if (!OpenDrawing(dxfPath, source)) return;
-    RunNamed(source, &sink, nullptr, FileNamePart(PathText(dxfPath)));
+    ConvertOpen(source, sink, FileNamePart(PathText(dxfPath)));
+}
+
+void FilePass::ConvertOpen(ByteSource& source, FileSink& sink, std::string_view caption) {
+    if (options.output != nullptr) {
+        if (std::unique_ptr<RecordSink> records =
+                options.output->CreateStreamSink(sink, host_.ExportedDataFields())) {
+            RunIntoRecords(source, *records, caption);
+            sink.Flush();
+            return;
+        }
+    }
+    RunNamed(source, &sink, nullptr, caption);
     sink.Flush();
 }
 
@@ -246,8 +284,7 @@ void FilePass::CountDxfFile(const std::filesystem::path& dxfPath) {
 
 void FilePass::ConvertStream(ByteSource& source, FileSink& sink, std::string_view caption) {
     StartPass(caption);
-    RunNamed(source, &sink, nullptr, caption);
-    sink.Flush();
+    ConvertOpen(source, sink, caption);
 }
 
 void FilePass::ConvertToObserver(ByteSource& source, PointObserver& observer,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "engine/file_sink.h"
 #include "engine/label_join.h"
 #include "engine/pass_host.h"
+#include "engine/point_output.h"
 #include "engine/point_writer.h"
 #include "engine/record_composer.h"
 #include "engine/report_lines.h"
@@ -37,6 +39,10 @@ struct PassOptions {
     LayerCensus* layerCensus = nullptr;
     // How often block definitions may be read where they are inserted.
     std::int64_t mostBlockReads = 10'000'000;
+    // The form of the data files and the coordinate system they are written
+    // in; none: the text lines in the drawing's coordinates. A preview is
+    // shown in the drawing's own.
+    const PointOutput* output = nullptr;
 };
 
 class FilePass {
@@ -87,6 +93,10 @@ class FilePass {
     void RunNamed(ByteSource& source, FileSink* sink, PointObserver* observer,
                   std::string_view caption);
     void Run(ByteSource& source, FileSink* sink, PointObserver* observer);
+    // Runs the pass into a data file of another form, completed after it.
+    void RunIntoRecords(ByteSource& source, RecordSink& records, std::string_view caption);
+    // Runs the pass into an open sink, in the form of the run.
+    void ConvertOpen(ByteSource& source, FileSink& sink, std::string_view caption);
     void ResetCounts();
     void MainLoop(DxfCursor& cursor, EntityReader& entities, EntityCensus& census,
                   std::uint64_t size);
@@ -101,6 +111,8 @@ class FilePass {
     RunCounters counters_;
     RunningNumbers numbers_;
     std::optional<LabelJoin> labels_;
+    // The data file of another form of the pass under way.
+    RecordSink* records_ = nullptr;
 };
 
 // The file name part of a path: the text after the last separator.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "settings/export_settings.h"
+#include "settings/korvel_error.h"
 
 namespace korvel {
 
@@ -26,7 +27,7 @@ struct FieldSpan {
 
 // The exported fields of one line in the order they stand.
 struct LineFields {
-    static constexpr std::size_t kMost = 16;
+    static constexpr std::size_t kMost = 8;
     std::array<DataFieldKind, kMost> kind{};
     std::array<FieldSpan, kMost> span{};
     std::size_t count = 0;
@@ -49,8 +50,16 @@ struct PointRecord {
     std::string_view entityType, layer, handle;
 };
 
+// A point that a form cannot hold (a number too long for it, say); the pass
+// names the drawing line of the point with it.
+class PointRecordError : public KorvelError {
+  public:
+    using KorvelError::KorvelError;
+};
+
 // A data file of another form. Records come in the order of the text
-// lines. Any failure throws a KorvelError whose text names what failed.
+// lines. A point the form cannot hold throws a PointRecordError; any other
+// failure (the file) a KorvelError whose text names what failed.
 class RecordSink {
   public:
     virtual ~RecordSink() = default;
@@ -86,6 +95,9 @@ class PointOutput {
         FileSink& out, const std::vector<std::string>& fieldNames) const = 0;
     // The transformation for one pass; none when the coordinates stay.
     virtual std::unique_ptr<CoordinateTransform> CreateTransform() const = 0;
+    // What the run report says of the form and the systems, after its
+    // date-time line.
+    virtual std::vector<std::string> ReportLines() const = 0;
 };
 
 }  // namespace korvel

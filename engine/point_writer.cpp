@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,11 +88,11 @@ auto HeldTexts(Values& v) {
 }
 
 // `line` as it is laid out with what its point took from the labels: only its
-// Number and its Z depend on them.
+// Number and its Z depend on them. `fields`, when given, is moved with them.
 std::string_view JoinedLine(std::string_view line, RecordComposer::Span number,
                             RecordComposer::Span zSpan, std::uint64_t drawingLine,
                             const LabelJoin::Taken& taken, const ExportSettings& settings,
-                            std::string& out) {
+                            std::string& out, LineFields* fields) {
     // The fields to replace, in the order they stand.
     struct Replacement {
         RecordComposer::Span span;
@@ -122,6 +123,21 @@ std::string_view JoinedLine(std::string_view line, RecordComposer::Span number,
         at = r.span.end;
     }
     out.append(line.substr(at));
+    if (fields != nullptr) {
+        for (std::size_t i = 0; i < fields->count; ++i) {
+            FieldSpan& f = fields->span[i];
+            std::int64_t shift = 0, grown = 0;
+            for (const Replacement& r : replacements) {
+                const std::int64_t change = static_cast<std::int64_t>(r.text.size()) -
+                                            static_cast<std::int64_t>(r.span.end - r.span.begin);
+                if (r.span.begin < f.begin) shift += change;
+                if (r.span.begin == f.begin) grown = change;
+            }
+            f.begin = static_cast<std::uint32_t>(f.begin + shift);
+            f.valueBegin = static_cast<std::uint32_t>(f.valueBegin + shift);
+            f.end = static_cast<std::uint32_t>(f.end + shift + grown);
+        }
+    }
     return out;
 }
 
@@ -141,6 +157,8 @@ class PointWriter::HeldLines {
 
     ByteSpool lines, texts;
     std::vector<Entry> entries;
+    // Beside each entry, for a data file of another form: where its fields stand.
+    std::vector<LineFields> fields;
     std::uint64_t lineCount = 0;
     bool finished = false;
 
@@ -202,6 +220,12 @@ PointWriter::PointWriter(RecordComposer& composer, FileSink* sink, PointObserver
 
 PointWriter::~PointWriter() = default;
 
+void PointWriter::SetOutput(RecordSink* records, CoordinateTransform* transform) {
+    records_ = records;
+    transform_ = transform;
+    composer_.KeepFields(records != nullptr);
+}
+
 void PointWriter::SetLabels(LabelJoin* labels) {
     labels_ = labels;
     held_ = labels != nullptr ? std::make_unique<HeldLines>() : nullptr;
@@ -210,27 +234,113 @@ void PointWriter::SetLabels(LabelJoin* labels) {
 void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
                         std::uint64_t currentLine) {
     if (held_ != nullptr) return Hold(values, lines, currentLine);
-    if (sink_ == nullptr && observer_ == nullptr) return;  // counting only
+    if (sink_ == nullptr && observer_ == nullptr && records_ == nullptr) return;  // counting only
+    const EntityValues& moved = Moved(values, &lines, currentLine);
     std::string_view record;
     try {
-        record = composer_.ComposeRecord(values, numbers_);
+        record = composer_.ComposeRecord(moved, numbers_);
     } catch (const KorvelError& e) {
         ThrowAtItsLine(e, &lines, currentLine);
     }
     if (sink_ != nullptr) sink_->Write(record);
-    if (observer_ != nullptr) observer_->Point(values, record);
+    if (records_ != nullptr) Record(moved, record, composer_.Fields(), currentLine);
+    if (observer_ != nullptr) observer_->Point(moved, record);
+}
+
+const EntityValues& PointWriter::Moved(const EntityValues& values, const ValueLines* lines,
+                                       std::uint64_t currentLine) {
+    if (transform_ == nullptr) return values;
+    std::optional<double> x = NumberValue(values.X), y = NumberValue(values.Y);
+    // A coordinate that is no number is reported as it stands, by the composer.
+    if (!x || !y) return values;
+    const std::optional<double> givenZ = NumberValue(values.Z);
+    double z = givenZ.value_or(0);
+    try {
+        transform_->Transform(*x, *y, z);
+    } catch (const KorvelError& e) {
+        const std::uint64_t line =
+            lines != nullptr ? (*lines)[static_cast<std::size_t>(Slot::X)] : 0;
+        throw DrawingError(e.what(), line != 0 ? line : currentLine);
+    }
+    moved_ = values;
+    moved_.X = NumberText(*x);
+    moved_.Y = NumberText(*y);
+    if (givenZ) moved_.Z = NumberText(z);
+    return moved_;
+}
+
+void PointWriter::Record(const EntityValues& values, std::string_view record,
+                         const LineFields& fields, std::uint64_t drawingLine) {
+    PointRecord point;
+    point.line = record.substr(0, record.size() - 2);  // without CR LF
+    point.fields = &fields;
+    bool haveX = false, haveY = false, haveZ = false;
+    for (std::size_t i = 0; i < fields.count; ++i) {
+        const FieldSpan& span = fields.span[i];
+        const std::string_view whole = record.substr(span.begin, span.end - span.begin);
+        const std::string_view value = record.substr(span.valueBegin, span.end - span.valueBegin);
+        switch (fields.kind[i]) {
+            case DataFieldKind::Number:
+                point.number = whole;
+                point.hasNumber = true;
+                break;
+            case DataFieldKind::Code:
+                point.code = whole;
+                point.hasCode = true;
+                break;
+            case DataFieldKind::X:
+                point.x = value;
+                haveX = true;
+                break;
+            case DataFieldKind::Y:
+                point.y = value;
+                haveY = true;
+                break;
+            case DataFieldKind::Z:
+                point.z = value;
+                haveZ = true;
+                break;
+        }
+    }
+    // A coordinate the line leaves out is written as it would stand there.
+    char x[kCoordinateRoom], y[kCoordinateRoom], z[kCoordinateRoom];
+    const auto written = [&](char* room, std::string_view text, int decimals) {
+        try {
+            return std::string_view(
+                room, static_cast<std::size_t>(WriteCoordinate(room, text, decimals) - room));
+        } catch (const KorvelError& e) {
+            throw DrawingError(e.what(), drawingLine);
+        }
+    };
+    if (!haveX) point.x = written(x, values.X, settings_.Get(field::XDecimals));
+    if (!haveY) point.y = written(y, values.Y, settings_.Get(field::YDecimals));
+    if (!haveZ) {
+        std::string_view text = settings_.Get(field::ForceZ) ? settings_.Get(field::ForcedZValue)
+                                                             : std::string_view(values.Z);
+        if (text.empty()) text = "0";
+        point.z = written(z, text, settings_.Get(field::ZDecimals));
+    }
+    point.entityType = values.EntityType;
+    point.layer = values.Layer;
+    point.handle = values.Handle;
+    try {
+        records_->Record(point);
+    } catch (const PointRecordError& e) {
+        throw DrawingError(e.what(), drawingLine);
+    }
 }
 
 void PointWriter::Hold(const EntityValues& values, const ValueLines& lines,
                        std::uint64_t currentLine) {
     const bool candidate = labels_->TakesLabels(values.type);
-    if (sink_ == nullptr && observer_ == nullptr) {  // counting only
+    if (sink_ == nullptr && observer_ == nullptr && records_ == nullptr) {  // counting only
         if (candidate) labels_->AddPoint(values.X, values.Y);
         return;
     }
+    const EntityValues& moved = Moved(values, &lines, currentLine);
     std::string_view record;
     try {
-        record = composer_.ComposeRecord(values, numbers_);
+        record = composer_.ComposeRecord(moved, numbers_);
     } catch (const KorvelError& e) {
         ThrowAtItsLine(e, &lines, currentLine);
     }
@@ -239,7 +349,9 @@ void PointWriter::Hold(const EntityValues& values, const ValueLines& lines,
         index = static_cast<std::uint32_t>(labels_->PointCount());
         labels_->AddPoint(values.X, values.Y);
     }
-    held_->Hold(values, record, composer_, index, currentLine, observer_ != nullptr);
+    const bool keepValues = observer_ != nullptr || records_ != nullptr;
+    held_->Hold(moved, record, composer_, index, currentLine, keepValues);
+    if (records_ != nullptr) held_->fields.push_back(composer_.Fields());
 }
 
 void PointWriter::FinishLabels() {
@@ -254,17 +366,20 @@ void PointWriter::FinishLabels() {
     std::uint64_t written = 0;
     EntityValues values;
     std::string line, joined;
-    for (const HeldLines::Entry& entry : held.entries) {
+    LineFields fields;
+    for (std::size_t i = 0; i < held.entries.size(); ++i) {
+        const HeldLines::Entry& entry = held.entries[i];
         writeHeld(written, entry.lineStart);
         written = entry.lineStart + entry.lineSize;
         held.lines.Read(entry.lineStart, written, line);
-        if (observer_ != nullptr) held.ValuesOf(entry, values);
+        if (observer_ != nullptr || records_ != nullptr) held.ValuesOf(entry, values);
+        if (records_ != nullptr) fields = held.fields[i];
         std::string_view record = line;
         if (entry.candidate != kNoCandidate) {
             const LabelJoin::Taken taken = labels_->For(entry.candidate);
             if (!taken.z.empty() || !taken.number.empty()) {
                 record = JoinedLine(line, entry.number, entry.z, entry.drawingLine, taken,
-                                    settings_, joined);
+                                    settings_, joined, records_ != nullptr ? &fields : nullptr);
                 if (!taken.z.empty() && !settings_.Get(field::ForceZ)) values.Z.Assign(taken.z);
                 if (!taken.number.empty()) values.Number.Assign(taken.number);
             }
@@ -276,13 +391,14 @@ void PointWriter::FinishLabels() {
                     ? std::string(number)
                     : std::string(settings_.Get(field::NumberPrefix)) + std::string(taken.number));
         }
-        Emit(values, record);
+        Emit(values, record, records_ != nullptr ? &fields : nullptr, entry.drawingLine);
     }
     writeHeld(written, held.lines.Size());
     if (observer_ != nullptr) observer_->Joined(*labels_);
     held.lines.Clear();
     held.texts.Clear();
     held.entries = {};
+    held.fields = {};
 }
 
 void PointWriter::FinishLabelsQuietly() noexcept {
@@ -320,8 +436,10 @@ void PointWriter::ThrowAtItsLine(const KorvelError& error, const ValueLines* lin
     throw DrawingError(error.what(), line);
 }
 
-void PointWriter::Emit(const EntityValues& values, std::string_view record) {
+void PointWriter::Emit(const EntityValues& values, std::string_view record,
+                       const LineFields* fields, std::uint64_t drawingLine) {
     if (sink_ != nullptr) sink_->Write(record);
+    if (records_ != nullptr) Record(values, record, *fields, drawingLine);
     if (observer_ != nullptr) observer_->Point(values, record);
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/entity_values.h"
 #include "engine/file_sink.h"
+#include "engine/point_output.h"
 #include "engine/record_composer.h"
 #include "settings/export_settings.h"
 #include "settings/korvel_error.h"
@@ -41,6 +42,11 @@ class PointWriter {
     void Write(const EntityValues& values, const ValueLines& lines, std::uint64_t currentLine);
     RunningNumbers& Numbers() { return numbers_; }
 
+    // A data file of another form, fed beside or in place of `sink`, and
+    // the move of every point into another coordinate system before it is
+    // laid out. Labels are joined in the drawing's own coordinates.
+    void SetOutput(RecordSink* records, CoordinateTransform* transform);
+
     // Heights and numbers from labels. A label may stand anywhere in the
     // drawing, before or after its point: the lines are laid out as the
     // points come but held in memory, the points that may take a label with
@@ -62,7 +68,14 @@ class PointWriter {
     // A conversion error as the DrawingError Write throws.
     [[noreturn]] void ThrowAtItsLine(const KorvelError& error, const ValueLines* lines,
                                      std::uint64_t currentLine) const;
-    void Emit(const EntityValues& values, std::string_view record);
+    void Emit(const EntityValues& values, std::string_view record, const LineFields* fields,
+              std::uint64_t drawingLine);
+    // `values` moved into the target system (a copy), or `values` itself.
+    const EntityValues& Moved(const EntityValues& values, const ValueLines* lines,
+                              std::uint64_t currentLine);
+    // Hands the point of `record` to the data file of another form.
+    void Record(const EntityValues& values, std::string_view record, const LineFields& fields,
+                std::uint64_t drawingLine);
 
     RecordComposer& composer_;
     FileSink* sink_;
@@ -71,6 +84,9 @@ class PointWriter {
     const ExportSettings& settings_;
     LabelJoin* labels_ = nullptr;
     std::unique_ptr<HeldLines> held_;
+    RecordSink* records_ = nullptr;
+    CoordinateTransform* transform_ = nullptr;
+    EntityValues moved_;
 };
 
 }  // namespace korvel

@@ -38,6 +38,7 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
     RefreshLayout();
     line_.Clear();
     numberSpan_ = zSpan_ = {};
+    fields_.count = 0;
     bool first = true;
     int kind = 0;
     try {
@@ -48,6 +49,7 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
             // never used it, and every data file written so far relies on that.
             if (!first) line_.Append(',');
             first = false;
+            const std::uint32_t begin = Offset();
             switch (static_cast<DataFieldKind>(kind)) {
                 case DataFieldKind::Number:
                     numberSpan_.begin = Offset();
@@ -85,12 +87,39 @@ void RecordComposer::ComposeLine(const EntityValues& values, RunningNumbers& num
                     AppendCode(values, numbers);
                     break;
             }
+            if (keepFields_ && fields_.count < LineFields::kMost) KeepField(kind, begin);
         }
     } catch (const KorvelError&) {
         failedField_ = static_cast<DataFieldKind>(kind);
         throw;
     }
     line_.Append("\r\n");
+}
+
+void RecordComposer::KeepField(int kind, std::uint32_t begin) {
+    const auto field = static_cast<DataFieldKind>(kind);
+    std::string_view prefix;
+    switch (field) {
+        case DataFieldKind::Number:
+            prefix = settings_.Get(field::NumberPrefix);
+            break;
+        case DataFieldKind::X:
+            prefix = settings_.Get(field::XPrefix);
+            break;
+        case DataFieldKind::Y:
+            prefix = settings_.Get(field::YPrefix);
+            break;
+        case DataFieldKind::Z:
+            prefix = settings_.Get(field::ZPrefix);
+            break;
+        case DataFieldKind::Code:
+            prefix = settings_.Get(field::CodePrefix);
+            break;
+    }
+    fields_.kind[fields_.count] = field;
+    fields_.span[fields_.count] = {begin, begin + static_cast<std::uint32_t>(prefix.size()),
+                                   Offset()};
+    ++fields_.count;
 }
 
 void RecordComposer::AppendCoordinate(std::string_view text, int decimals) {

@@ -9,6 +9,7 @@
 #include "engine/entity_values.h"
 #include "engine/line_buffer.h"
 #include "engine/pass_host.h"
+#include "engine/point_output.h"
 #include "settings/export_settings.h"
 
 namespace korvel {
@@ -48,6 +49,11 @@ class RecordComposer {
     Span NumberSpan() const { return numberSpan_; }
     Span ZSpan() const { return zSpan_; }
 
+    // Where every field stands in the last line laid out, kept only when
+    // asked for (a data file of another form takes the fields apart).
+    void KeepFields(bool keep) { keepFields_ = keep; }
+    const LineFields& Fields() const { return fields_; }
+
     // Lays out one line, CR LF included; valid until the next call.
     std::string_view ComposeRecord(const EntityValues& values, RunningNumbers& numbers) {
         ComposeLine(values, numbers);
@@ -61,6 +67,8 @@ class RecordComposer {
     void AppendCoordinate(std::string_view text, int decimals);
     std::uint32_t Offset() const { return static_cast<std::uint32_t>(line_.View().size()); }
     void AppendCode(const EntityValues& values, RunningNumbers& numbers);
+    // Notes where the field of `kind` begun at `begin` stands.
+    void KeepField(int kind, std::uint32_t begin);
 
     const ExportSettings& settings_;
     const NameTables& names_;
@@ -75,6 +83,8 @@ class RecordComposer {
     LineBuffer line_;
     DataFieldKind failedField_ = DataFieldKind::X;
     Span numberSpan_, zSpan_;
+    bool keepFields_ = false;
+    LineFields fields_;
 };
 
 }  // namespace korvel

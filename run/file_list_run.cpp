@@ -1,6 +1,7 @@
 #include "run/file_list_run.h"
 
 #include "run/run_report.h"
+#include "settings/output_formats.h"
 
 namespace korvel {
 
@@ -8,6 +9,7 @@ RunSummary CreateDataFiles(const FileListRunRequest& request, const FileListView
                            const ExportSettings& settings, const NameTables& names, RunHost& host,
                            RunReport& report, const std::tm& startTime) {
     BeginRunReport(report, startTime);
+    AppendOutputLines(report, request.passOptions.output);
     const std::string sourceFolder = WithTrailingSeparator(request.sourceFolder);
     const std::string destinationFolder = WithTrailingSeparator(request.destinationFolder);
 
@@ -21,7 +23,9 @@ RunSummary CreateDataFiles(const FileListRunRequest& request, const FileListView
         DrawingJob job;
         job.dxfPath = sourceFolder + name;
         // The extension is read per file: it may be edited during the run.
-        job.dataPath = destinationFolder + DataFileName(name, settings.Get(field::FileExtension));
+        job.dataPath = destinationFolder +
+                       DataFileName(name, DataFileExtension(request.passOptions.extended.output,
+                                                            settings.Get(field::FileExtension)));
 
         host.PassStarted(converter.Pass(), job.dxfPath);
         DrawingOutcome outcome = converter.Convert(job);

@@ -203,6 +203,7 @@ RunSummary ConvertDrawings(const std::vector<DrawingJob>& drawings, const Export
                            ParallelRunObserver& observer, RunReport& report,
                            const std::tm& startTime) {
     BeginRunReport(report, startTime);
+    AppendOutputLines(report, options.passOptions.output);
     unsigned workers = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
     workers = static_cast<unsigned>(std::min<std::size_t>(std::max(workers, 1u), drawings.size()));
     DrawingRun run(drawings, settings, names, fields, code, options);

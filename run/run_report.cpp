@@ -41,6 +41,12 @@ void BeginRunReport(RunReport& report, const std::tm& startTime) {
     report.emplace_back();
 }
 
+void AppendOutputLines(RunReport& report, const PointOutput* output) {
+    if (output == nullptr) return;
+    for (std::string& line : output->ReportLines()) report.push_back(std::move(line));
+    report.emplace_back();
+}
+
 void AppendFileCounts(RunReport& report, const ExportSettings& settings,
                       const RunCounters& counters) {
     for (const EntityTypeInfo& type : kEntityTypes)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/entity_types.h"
+#include "engine/point_output.h"
 #include "engine/report_lines.h"
 #include "settings/export_settings.h"
 
@@ -22,6 +23,10 @@ std::string ReportDateTimeLine(const std::tm& local);
 
 // A fresh report: the date-time line and an empty line.
 void BeginRunReport(RunReport& report, const std::tm& startTime);
+
+// After the date-time line: what `output` says of the form of the data files
+// and the coordinate systems, and an empty line; nothing without one.
+void AppendOutputLines(RunReport& report, const PointOutput* output);
 
 // The count lines of the ticked entity types, in the table's order, and the
 // closing empty line. The flags are read now: a box ticked during the run

@@ -149,6 +149,7 @@ ExtendedOptions ReadExtendedOptions(const std::filesystem::path& path) {
     }
     if (const toml::table* output = Section(root, "output", path)) {
         Take(*output, "output", "format", options.output.format, path);
+        Take(*output, "output", "extension", options.output.extension, path);
         Take(*output, "output", "source_crs", options.output.sourceCrs, path);
         Take(*output, "output", "target_crs", options.output.targetCrs, path);
     }
@@ -173,12 +174,14 @@ std::string ExtendedOptionsText(const ExtendedOptions& options) {
                                {"prefixes", Array(options.labels.prefixes)},
                                {"units", Array(options.labels.units)}}},
         {"output", toml::table{{"format", options.output.format},
+                               {"extension", options.output.extension},
                                {"source_crs", options.output.sourceCrs},
                                {"target_crs", options.output.targetCrs}}},
     };
     std::ostringstream text;
-    text << "# Korvel: how drawings are read and written with the configuration beside this file\n\n"
-         << root << "\n";
+    text
+        << "# Korvel: how drawings are read and written with the configuration beside this file\n\n"
+        << root << "\n";
     return text.str();
 }
 

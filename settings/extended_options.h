@@ -52,6 +52,9 @@ struct LabelOptions {
 struct OutputOptions {
     // "text" (the data lines), "csv", "geojson", "gpkg", "shp", "landxml" or "gsi16".
     std::string format = "text";
+    // The extension of data files of another form than the text lines;
+    // empty: the form's own. The text lines keep the record's extension.
+    std::string extension;
     // The systems the drawing's coordinates are in and are to be written in:
     // EPSG codes ("EPSG:25832") or PROJ strings; empty: none. Coordinates
     // are moved only when both are given.

@@ -47,6 +47,7 @@ class DxfFileList;
 class NameListMirror;
 class TForm2;
 class TForm3;
+class OutputOptionsDialog;
 class ReadingOptionsDialog;
 
 class TForm1 : public QWidget {
@@ -275,6 +276,13 @@ class TForm1 : public QWidget {
     QCheckBox* cbaligncodes;
     QCheckBox* cbmissingz;
     void ReadingOptionsButtonClick();
+    // Writing data files: the button beside it and its dialog.
+    QPushButton* OutputOptionsButton;
+    OutputOptionsDialog* OutputOptions;
+    void OutputOptionsButtonClick();
+    // The extension's tool tip tells the form and the systems of the data
+    // files when they are other than the text lines as the drawing holds them.
+    void ShowOutputHint();
     // The layer picker over the drawings selected in fl1; the layers ticked
     // there become the include list.
     void ShowLayerPicker();

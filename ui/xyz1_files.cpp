@@ -12,6 +12,7 @@
 #include <QTreeView>
 
 #include "ui/dxf_file_list.h"
+#include "ui/output_options_dialog.h"
 #include "ui/preview_window.h"
 #include "ui/reading_options_dialog.h"
 #include "ui/selrep.h"
@@ -155,6 +156,8 @@ void TForm1::ConnectFilesAndOptions() {
     connect(cbaligncodes, &QCheckBox::toggled, this, &TForm1::cbaligncodesClick);
     connect(cbmissingz, &QCheckBox::toggled, this, &TForm1::cbmissingzClick);
     connect(ReadingOptionsButton, &QPushButton::clicked, this, &TForm1::ReadingOptionsButtonClick);
+    connect(OutputOptionsButton, &QPushButton::clicked, this, &TForm1::OutputOptionsButtonClick);
+    connect(OutputOptions, &OutputOptionsDialog::OptionsChanged, this, &TForm1::ShowOutputHint);
     connect(ReadingOptions, &ReadingOptionsDialog::LayersWanted, this, &TForm1::ShowLayerPicker);
 }
 

@@ -19,6 +19,7 @@
 #include "ui/dxf_file_list.h"
 #include "ui/glyphs.h"
 #include "ui/name_list_mirror.h"
+#include "ui/output_options_dialog.h"
 #include "ui/reading_options_dialog.h"
 #include "ui/selrep.h"
 #include "ui/window_font.h"
@@ -380,6 +381,13 @@ void TForm1::CreateOptionsPage() {
     ReadingOptions = new ReadingOptionsDialog(this, config_.options);
     cbaligncodes = ReadingOptions->cbaligncodes;
     cbmissingz = ReadingOptions->cbmissingz;
+    // How data files are written, beside how drawings are read.
+    OutputOptionsButton =
+        MakeButton(GroupBox14, "OutputOptionsButton", "Writing data files...", 232, 90, 160, 26);
+    OutputOptionsButton->setToolTip(
+        QStringLiteral("The format of the data files (CSV, GeoJSON, GeoPackage, LandXML, "
+                       "Leica GSI-16) and the coordinate systems"));
+    OutputOptions = new OutputOptionsDialog(this, config_.options);
 
     GroupBox11 = MakeGroup(page, "GroupBox11", " Tessivo on the web ", 8, 144, 583, 80);
     SpeedButton11 = MakeSpeedButton(GroupBox11, "SpeedButton11", QIcon(glyphs::WebSite(150, 50)),

@@ -11,6 +11,7 @@
 #include "run/layer_listing.h"
 #include "ui/dxf_file_list.h"
 #include "ui/layer_picker.h"
+#include "ui/output_options_dialog.h"
 #include "ui/reading_options_dialog.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
@@ -106,6 +107,17 @@ void TForm1::cbmissingzClick() {
 void TForm1::ReadingOptionsButtonClick() {
     ReadingOptions->ShowOptions();
     ReadingOptions->open();
+}
+
+void TForm1::OutputOptionsButtonClick() {
+    OutputOptions->ShowOptions();
+    OutputOptions->open();
+}
+
+void TForm1::ShowOutputHint() {
+    const QString hint = OutputFormatHint(config_.options.output);
+    const QString plain = QStringLiteral("File extension for Data files");
+    Edit12->setToolTip(hint.isEmpty() ? plain : plain + QStringLiteral("\n") + hint);
 }
 
 PassOptions TForm1::ReadingPassOptions() const {

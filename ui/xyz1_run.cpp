@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 
+#include "output/point_outputs.h"
 #include "run/run_report.h"
 #include "ui/dxf_file_list.h"
 #include "ui/text_bytes.h"
@@ -123,6 +124,9 @@ void TForm1::CreateDataFiles() {
     request.sourceFolder = ToPathBytes(fl1->Folder());
     request.destinationFolder = ToPathBytes(Edit1->text());
     request.passOptions = ReadingPassOptions();
+    // The form and the systems are checked before any file is written.
+    const std::unique_ptr<PointOutput> output = MakePointOutput(config_.options.output);
+    request.passOptions.output = output.get();
     WindowRunHost host(*this, *progress_, pumpTiming);
     const FrozenFileList files(*fl1);
     try {

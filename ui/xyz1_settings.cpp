@@ -40,6 +40,7 @@ void TForm1::ShowSettings() {
     for (auto [box, flag] : boxes) box->setChecked(s.Get(flag));
 
     Edit12->setText(FromBytes(s.Get(field::FileExtension)));
+    ShowOutputHint();
     Edit4->setText(FromBytes(s.Get(field::FieldSeparator)));
 
     cb2dplClick();
