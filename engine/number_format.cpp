@@ -452,7 +452,13 @@ std::optional<double> NumberValue(std::string_view text) {
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
     double value = 0;
     // "." and "1E" are numbers to the data lines: 0 and 1.
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    const std::from_chars_result read =
+        std::from_chars(text.data(), text.data() + text.size(), value);
+    // Beyond the range of a double: no value to compute with. Below it: 0.
+    if (read.ec == std::errc::result_out_of_range) {
+        if (d.exponent > 0) return std::nullopt;
+        value = 0;
+    }
     return negative ? -value : value;
 }
 

@@ -7,8 +7,11 @@ set -euo pipefail
 # librsvg2-bin: rsvg-convert, with which the tests render korvel-cli's SVG pictures.
 # libtomlplusplus-dev: the options file beside a configuration.
 # libnanoflann-dev: the spatial index that joins labels to points.
+# libgdal-dev, libproj-dev: GeoJSON, GeoPackage and shapefiles; coordinate systems.
+# librapidxml-dev: LandXML; libpugixml-dev: the tests read it back with another reader.
 packages=(cmake make g++ libgtest-dev libgmock-dev qt6-base-dev qt6-svg-dev fonts-dejavu-core
-  fonts-dejavu-extra librsvg2-bin libtomlplusplus-dev libnanoflann-dev)
+  fonts-dejavu-extra librsvg2-bin libtomlplusplus-dev libnanoflann-dev libgdal-dev libproj-dev
+  librapidxml-dev libpugixml-dev)
 if [ "${KORVEL_BOOTSTRAP_EXTRA:-}" != "" ]; then
   # shellcheck disable=SC2206
   packages+=(${KORVEL_BOOTSTRAP_EXTRA})

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QStackedWidget>

@@ -385,6 +385,11 @@ TEST(NumberValue, IsTheCorrectlyRoundedValueOfEveryNumberText) {
         ++compared;
     }
     EXPECT_GT(compared, 100000);
+    // A number text beyond the range of a double has no value to compute
+    // with (it must not become 0); one below it is 0.
+    for (const char* text : {"1E309", "-2.5e400", "1e99999"})
+        EXPECT_FALSE(NumberValue(text)) << text;
+    EXPECT_EQ(NumberValue("1E-400"), 0.0);
 }
 
 }  // namespace

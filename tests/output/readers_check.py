@@ -79,12 +79,21 @@ def convert(profile, paths, out, *extra):
     return files
 
 
-def text_lines(stem, extension):
+def as_text(line):
+    """A line's bytes as the forms that hold Unicode give them back: UTF-8,
+    or else Latin-1, as the code pages of older drawings are read."""
+    try:
+        return line.decode("utf-8")
+    except UnicodeDecodeError:
+        return line.decode("latin-1")
+
+
+def text_lines(stem, extension, raw=False):
     path = f"{stem}.{extension}"
     if not os.path.exists(path):
         return None
-    data = open(path, "rb").read().decode("latin-1")
-    return data.split("\r\n")[:-1]
+    lines = open(path, "rb").read().split(b"\r\n")[:-1]
+    return [line.decode("latin-1") if raw else as_text(line) for line in lines]
 
 
 def fields_of(line, count):
@@ -96,7 +105,7 @@ def check_csv(profile, paths, text, extension):
     stems = convert(profile, paths, os.path.join(WORK, profile, "csv"), "--format", "csv")
     checked = 0
     for path in paths:
-        lines = text_lines(text[path], extension)
+        lines = text_lines(text[path], extension, raw=True)
         if lines is None:
             continue
         with open(f"{stems[path]}.{'csv'}", newline="", encoding="latin-1") as f:
