@@ -2,6 +2,7 @@
 // the help file and the web site, and reading drawings whose group codes are
 // not right-aligned, kept in the store and handed to the run.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include "folder_tree_clicks.h"
 #include "ui/dxf_file_list.h"
 #include "ui/layer_picker.h"
+#include "ui/output_options_dialog.h"
 #include "ui/reading_options_dialog.h"
 #include "window_harness.h"
 
@@ -350,6 +352,51 @@ class OptionsPageTest : public QObject {
         d.CloseButton->click();
         f.BitBtn1Click();
         QCOMPARE(ReadAll(src + "/site.txt"), QByteArray("1,1.000,1.000,0.000,PTS\r\n"));
+    }
+
+    // Writing: the format goes with the configuration and the extension's
+    // tool tip; the run writes the form the dialog shows; systems that
+    // cannot be had are said in the dialog and stop the run before any file.
+    void writingOptionsGoWithTheConfigurationAndTheRun() {
+        WindowHarness h;
+        const QString src = h.Work() + "/src";
+        QDir().mkpath(src);
+        WriteAll(src + "/site.dxf", LayeredDrawing());
+        h.fakes.store.values = {{"dxfpath", src}, {"destpath", src}, {"locked", 1}, {"autosel", 1}};
+        h.CreateAndStart();
+        TForm1& f = h.Form();
+        f.BitBtn1Click();
+        const QByteArray lines = ReadAll(src + "/site.txt");
+        f.show();
+        f.OutputOptionsButtonClick();
+        OutputOptionsDialog& d = *f.OutputOptions;
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        QVERIFY(!d.Extension->isEnabled());
+        d.Format->setCurrentIndex(d.Format->findData(QStringLiteral("csv")));
+        QCOMPARE(f.Config().options.output.format, std::string("csv"));
+        QVERIFY(f.Config().Changed());
+        QVERIFY(d.Extension->isEnabled());
+        QCOMPARE(d.Extension->placeholderText(), QStringLiteral("csv"));
+        QVERIFY(f.Edit12->toolTip().contains(QStringLiteral("CSV with a header")));
+        QCOMPARE(d.Summary->text(), QStringLiteral("Data file format: CSV with a header\n"
+                                                   "Coordinates are written as the drawings "
+                                                   "hold them."));
+        f.BitBtn1Click();
+        const QList<QByteArray> csv = ReadAll(src + "/site.csv").split('\n');
+        QCOMPARE(csv.mid(1).join('\n'), lines);
+        QVERIFY(ReportLines(f.ReportPath()).contains("Data file format: CSV with a header"));
+
+        QFile::remove(src + "/site.csv");
+        QTest::keyClicks(d.SourceSystem, "EPSG:999999");
+        QTest::keyClicks(d.TargetSystem, "EPSG:25832");
+        QTest::keyClick(d.TargetSystem, Qt::Key_Return);
+        QCOMPARE(d.Summary->text(),
+                 QStringLiteral("Unknown source coordinate system: EPSG:999999"));
+        d.CloseButton->click();
+        f.BitBtn1Click();
+        QCOMPARE(h.fakes.boxes.Texts(Kind::Error),
+                 QStringList{QStringLiteral("Unknown source coordinate system: EPSG:999999.")});
+        QVERIFY(!QFile::exists(src + "/site.csv"));
     }
 
     // Labels: a join starts with its box, a list of types is stored only once
