@@ -48,4 +48,30 @@ g++ -std=c++20 -O2 -Wall -Wextra -Wpedantic "${host_werror[@]}" \
 KORVEL_CLI_COMMAND="wine '$PWD/$build/korvel-cli.exe'" KORVEL_CLI_DRIVE=Z: \
   "$host/korvel_expected_data_tests"
 
+# The formats the Windows build writes without GDAL, held against the Linux
+# build's files of the same drawing (LandXML's date and time aside).
+linux_cli="${KORVEL_LINUX_CLI:-build/korvel-cli}"
+if [ -x "$linux_cli" ]; then
+  formats="$build/formats"
+  rm -rf "$formats" && mkdir -p "$formats/win" "$formats/linux"
+  example=docs/examples/spot-heights.dxf
+  for format in csv landxml gsi16; do
+    wine "$build/korvel-cli.exe" -q --format "$format" --fields N,X,Y,Z,Code --code Layer \
+      -o "$formats/win" "$example"
+    "$linux_cli" -q --format "$format" --fields N,X,Y,Z,Code --code Layer -o "$formats/linux" \
+      "$example"
+  done
+  for file in "$formats"/linux/*; do
+    name=$(basename "$file")
+    if ! diff <(sed 's/ date="[^"]*" time="[^"]*"//' "$file") \
+      <(sed 's/ date="[^"]*" time="[^"]*"//' "$formats/win/$name") >/dev/null; then
+      echo "windows: $name differs from the Linux build's" >&2
+      exit 1
+    fi
+  done
+  echo "windows: csv, landxml and gsi16 as the Linux build writes them"
+else
+  echo "windows: formats not compared, no Linux korvel-cli at $linux_cli"
+fi
+
 echo "windows: build, core tests and corpus under wine in $((SECONDS - start)) s"
