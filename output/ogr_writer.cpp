@@ -293,7 +293,8 @@ void OgrSink::SetText(Field field, std::string_view text, bool present, const Po
     AssignUtf8(text_, text);
     // GDAL would cut the text short and only warn.
     if (form_ == OgrForm::Shapefile && text_.size() > kShapefileTextBytes) {
-        throw PointRecordError(std::string("The ") + kFieldTitles[field] + " \"" + text_ + "\"" +
+        throw PointRecordError(std::string("The ") + kFieldTitles[static_cast<std::size_t>(field)] +
+                               " \"" + text_ + "\"" +
                                (field == kNumber ? std::string() : OfPoint(point)) + " has " +
                                std::to_string(text_.size()) + " bytes; a shapefile holds " +
                                std::to_string(kShapefileTextBytes));

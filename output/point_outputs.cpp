@@ -84,20 +84,21 @@ class RunOutput final : public PointOutput {
         std::vector<std::string> lines{"Data file format: " +
                                        std::string(FindOutputFormat(options_.format)->title)};
 #ifdef KORVEL_HAVE_GDAL
-        if (systems_) {
+        if (systems_)
             for (std::string& line : systems_->ReportLines()) lines.push_back(std::move(line));
-            return lines;
-        }
 #endif
         // One system alone moves nothing; it names what the coordinates are in.
-        if (!options_.sourceCrs.empty())
-            lines.push_back("Coordinate system (coordinates not moved): " + options_.sourceCrs);
-        else if (!options_.targetCrs.empty())
-            lines.push_back("Coordinate system (coordinates not moved): " + options_.targetCrs);
+        if (!Moves() && !DataSystem().empty())
+            lines.push_back("Coordinate system (coordinates not moved): " + DataSystem());
+        if (format_ == OutputFormat::GeoJson && !DataSystem().empty())
+            lines.emplace_back("GeoJSON coordinates: WGS 84 longitude and latitude (RFC 7946)");
         return lines;
     }
 
   private:
+    bool Moves() const {
+        return !options_.sourceCrs.empty() && !options_.targetCrs.empty();
+    }
     // The system the written coordinates are in, as the user gave it.
     std::string DataSystem() const {
         return options_.targetCrs.empty() ? options_.sourceCrs : options_.targetCrs;

@@ -127,9 +127,9 @@ TEST(OgrWriter, EveryFormReadsBackAsWritten) {
         {OgrForm::GeoPackage, dir / "punkte.gpkg"},
         {OgrForm::Shapefile, dir / "punkte.shp"}};
     std::vector<std::future<void>> writers;
-    for (const auto& [form, path] : files)
+    for (const auto& file : files)
         writers.push_back(
-            std::async(std::launch::async, [form, path] { WriteFileOf(path, form, ""); }));
+            std::async(std::launch::async, [file] { WriteFileOf(file.second, file.first, ""); }));
     for (auto& writer : writers) writer.get();
 
     for (const auto& [form, path] : files) {
