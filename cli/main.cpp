@@ -297,9 +297,6 @@ int Run(int argc, char** argv) {
     RunSettings run;
     if (const int status = LoadRunSettings(options, names, run); status != kAllConverted)
         return status;
-    if (const int status = options.listLayers ? kAllConverted : MakeOutputFolder(options);
-        status != kAllConverted)
-        return status;
     const ExportSettings& settings = run.config.settings;
     // The form and the systems are checked before any file is written.
     std::unique_ptr<PointOutput> output;
@@ -314,6 +311,9 @@ int Run(int argc, char** argv) {
             return Failure(e.what());
         }
     }
+    if (const int status = options.listLayers ? kAllConverted : MakeOutputFolder(options);
+        status != kAllConverted)
+        return status;
 
     std::vector<DrawingJob> jobs = CommandLineDrawings(
         options, DataFileExtension(outputOptions, settings.Get(field::FileExtension)));

@@ -306,6 +306,11 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
          "--label-types: 'Splinez' is no entity type Korvel converts"},
         {"--heights-from-text 1 --label-types , survey.dxf",
          "--label-types: no entity type named to take labels"},
+        {"--format xml survey.dxf",
+         "--format must be one of text, csv, geojson, gpkg, shp, landxml, gsi16, got 'xml'"},
+        {"--stdout --format gsi16 survey.dxf",
+         "--stdout writes the text and csv formats only, not gsi16"},
+        {"--source-crs '' survey.dxf", "option '--source-crs' needs a coordinate system"},
     };
     for (const auto& [args, message] : cases) {
         Outcome o = Run(args);
@@ -314,6 +319,20 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineAndTouchNothing) {
         EXPECT_EQ(o.out, "") << args;
     }
     EXPECT_FALSE(fs::exists(dir / "survey.txt"));
+}
+
+// A system that cannot be had stops the run before any file; a point the
+// format cannot hold ends its drawing with the line of the point.
+TEST_F(CliTest, FormatsAndSystemsFailWithTheirReason) {
+    Outcome o = Run("-o out --source-crs EPSG:999999 --target-crs EPSG:25832 survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: Unknown source coordinate system: EPSG:999999\n");
+    EXPECT_FALSE(fs::exists(dir / "out"));
+    o = Run("--format gsi16 --set 'NumberPrefix=P 1' survey.dxf");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "korvel-cli: " + (dir / "survey.dxf").string() +
+                         ":58: The point number \"P 11\" holds \" \", which a GSI-16 word "
+                         "cannot hold\n");
 }
 
 TEST_F(CliTest, HelpAndVersion) {
