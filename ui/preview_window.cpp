@@ -417,9 +417,13 @@ void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& r
 void PreviewWindow::FollowMainWindow() {
     if (Converting()) progress_->setValue(position_->load());
     if (path_.isEmpty() || !isVisible()) return;
+    // The form of the data files and their systems leave the points where
+    // the drawing has them: the preview shows the drawing's coordinates.
+    ExtendedOptions reading = main_.Config().options;
+    reading.output = seenOptions_.output;
     if (main_.Config().settings.image != seenSettings_.image ||
         main_.ListsGeneration() != seenLists_ || main_.AlignGroupCodes != seenAlign_ ||
-        main_.MissingZAsZero != seenMissingZ_ || main_.Config().options != seenOptions_)
+        main_.MissingZAsZero != seenMissingZ_ || reading != seenOptions_)
         Refresh();
 }
 
