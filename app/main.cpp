@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include "output/gis_module.h"
 #include "settings/korvel_error.h"
 #include "settings/program_layout.h"
 #include "ui/app_icon.h"
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     // even as root, never into a system folder.
     const QString programFolder = QCoreApplication::applicationDirPath();
     const korvel::ProgramLayout layout = korvel::FindProgramLayout(korvel::ToPath(programFolder));
+    korvel::UseGisModuleFolder(layout.moduleFolder);
     const QString dataFolder = korvel::FromPath(layout.dataFolder);
     QString userFolder = programFolder;
     QString prepareError;

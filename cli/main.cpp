@@ -15,6 +15,7 @@
 #include "engine/label_join.h"
 #include "engine/point_preview.h"
 #include "engine/preview_svg.h"
+#include "output/gis_module.h"
 #include "output/point_outputs.h"
 #include "run/drawing_conversion.h"
 #include "run/layer_listing.h"
@@ -292,8 +293,9 @@ int Run(int argc, char** argv) {
         return kAllConverted;
     }
 
-    const NameTables names =
-        LoadNameTables(FindProgramLayout(ProgramFolder(argc > 0 ? argv[0] : nullptr)).dataFolder);
+    const ProgramLayout layout = FindProgramLayout(ProgramFolder(argc > 0 ? argv[0] : nullptr));
+    const NameTables names = LoadNameTables(layout.dataFolder);
+    UseGisModuleFolder(layout.moduleFolder);
     RunSettings run;
     if (const int status = LoadRunSettings(options, names, run); status != kAllConverted)
         return status;

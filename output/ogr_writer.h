@@ -8,10 +8,9 @@
 #include <string>
 
 #include "engine/point_output.h"
+#include "output/gis_module.h"
 
 namespace korvel {
-
-enum class OgrForm { GeoJson, GeoPackage, Shapefile };
 
 // A sink writing the file at `path`, replacing one that is there (for a
 // shapefile its .shx, .dbf, .prj and .cpg as well). `crs` is the system the

@@ -4,13 +4,10 @@
 #include <string>
 
 #include "output/csv_writer.h"
+#include "output/gis_module.h"
 #include "output/gsi_writer.h"
 #include "output/landxml_writer.h"
 #include "settings/korvel_error.h"
-#ifdef KORVEL_HAVE_GDAL
-#include "output/ogr_writer.h"
-#include "output/proj_systems.h"
-#endif
 
 namespace korvel {
 
@@ -26,11 +23,7 @@ class RunOutput final : public PointOutput {
   public:
     explicit RunOutput(const OutputOptions& options)
         : options_(options), format_(FindOutputFormat(options.format)->format) {
-        if (!options.sourceCrs.empty() && !options.targetCrs.empty()) {
-#ifdef KORVEL_HAVE_GDAL
-            systems_.emplace(options.sourceCrs, options.targetCrs);
-#endif
-        }
+        if (Moves()) systems_ = LoadGisModule().makeSystems(options.sourceCrs, options.targetCrs);
     }
 
     std::unique_ptr<RecordSink> CreateSink(
@@ -50,14 +43,10 @@ class RunOutput final : public PointOutput {
             case OutputFormat::Shapefile:
                 break;
         }
-#ifdef KORVEL_HAVE_GDAL
         const OgrForm form = format_ == OutputFormat::GeoJson      ? OgrForm::GeoJson
                              : format_ == OutputFormat::GeoPackage ? OgrForm::GeoPackage
                                                                    : OgrForm::Shapefile;
-        return CreateOgrSink(path, form, DataSystem());
-#else
-        return nullptr;  // never made: MakePointOutput refuses these forms
-#endif
+        return LoadGisModule().createOgrSink(path, form, DataSystem());
     }
 
     std::unique_ptr<RecordSink> CreateStreamSink(
@@ -74,19 +63,14 @@ class RunOutput final : public PointOutput {
     }
 
     std::unique_ptr<CoordinateTransform> CreateTransform() const override {
-#ifdef KORVEL_HAVE_GDAL
-        if (systems_) return systems_->CreateTransform();
-#endif
-        return nullptr;
+        return systems_ ? systems_->CreateTransform() : nullptr;
     }
 
     std::vector<std::string> ReportLines() const override {
         std::vector<std::string> lines{"Data file format: " +
                                        std::string(FindOutputFormat(options_.format)->title)};
-#ifdef KORVEL_HAVE_GDAL
         if (systems_)
             for (std::string& line : systems_->ReportLines()) lines.push_back(std::move(line));
-#endif
         // One system alone moves nothing; it names what the coordinates are in.
         if (!Moves() && !DataSystem().empty())
             lines.push_back("Coordinate system (coordinates not moved): " + DataSystem());
@@ -96,9 +80,7 @@ class RunOutput final : public PointOutput {
     }
 
   private:
-    bool Moves() const {
-        return !options_.sourceCrs.empty() && !options_.targetCrs.empty();
-    }
+    bool Moves() const { return !options_.sourceCrs.empty() && !options_.targetCrs.empty(); }
     // The system the written coordinates are in, as the user gave it.
     std::string DataSystem() const {
         return options_.targetCrs.empty() ? options_.sourceCrs : options_.targetCrs;
@@ -106,9 +88,7 @@ class RunOutput final : public PointOutput {
 
     OutputOptions options_;
     OutputFormat format_;
-#ifdef KORVEL_HAVE_GDAL
-    std::optional<CoordinateSystems> systems_;
-#endif
+    std::unique_ptr<SystemsPair> systems_;
 };
 
 }  // namespace

@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "engine/point_output.h"
+#include "output/gis_module.h"
 
 namespace korvel {
 
 // The systems of a run and the one operation that moves points from the
 // source into the target. Made once per run; CreateTransform may be called
 // from several threads at once.
-class CoordinateSystems {
+class CoordinateSystems final : public SystemsPair {
   public:
     // `source` and `target` are anything PROJ takes for a system: EPSG codes
     // ("EPSG:25832"), PROJ strings, WKT, names. Throws a KorvelError for an
@@ -26,13 +27,13 @@ class CoordinateSystems {
     //   "Source coordinate system: EPSG:31467 (DHDN / 3-degree Gauss-Kruger zone 3)"
     //   "Target coordinate system: EPSG:25832 (ETRS89 / UTM zone 32N)"
     //   "Transformation: <name of the operation>, accuracy 1 m" (or "accuracy unknown")
-    std::vector<std::string> ReportLines() const;
+    std::vector<std::string> ReportLines() const override;
 
     // A transformation for one thread. X is the easting (longitude), Y the
     // northing (latitude), whatever the axis order of the systems. Z is
     // moved when both systems are three-dimensional and stays as it is
     // otherwise.
-    std::unique_ptr<CoordinateTransform> CreateTransform() const;
+    std::unique_ptr<CoordinateTransform> CreateTransform() const override;
 
   private:
     std::string sourceLabel_, targetLabel_;  // as the report names them

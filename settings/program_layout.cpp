@@ -17,11 +17,12 @@ bool HoldsNameTable(const std::filesystem::path& folder) {
 }  // namespace
 
 ProgramLayout FindProgramLayout(const std::filesystem::path& programFolder) {
-    if (HoldsNameTable(programFolder)) return {programFolder, false};
+    if (HoldsNameTable(programFolder)) return {programFolder, programFolder, false};
     const std::filesystem::path shared =
         (programFolder / ".." / "share" / "korvel").lexically_normal();
-    if (!programFolder.empty() && HoldsNameTable(shared)) return {shared, true};
-    return {programFolder, false};
+    if (!programFolder.empty() && HoldsNameTable(shared))
+        return {shared, (programFolder / ".." / KORVEL_MODULE_FOLDER).lexically_normal(), true};
+    return {programFolder, programFolder, false};
 }
 
 void PrepareUserFolder(const ProgramLayout& layout, const std::filesystem::path& userFolder) {

@@ -10,6 +10,9 @@ namespace korvel {
 struct ProgramLayout {
     // The name tables, the user guide and the shipped configurations.
     std::filesystem::path dataFolder;
+    // The modules loaded when needed (the GIS part): beside the program, or
+    // under lib/.../korvel/ beside its bin/ folder once installed.
+    std::filesystem::path moduleFolder;
     // korvel.ini, the run report and the configurations go to the user's own
     // data folder, not beside the program.
     bool installed = false;

@@ -53,6 +53,15 @@ cd "$tmp/work"
 "$cli" -q -o installed "$source/examples/SiteSurvey.dxf"
 "$build/korvel-cli" -q -o built "$source/examples/SiteSurvey.dxf"
 cmp -s installed/SiteSurvey.txt built/SiteSurvey.txt || fail "installed korvel-cli writes other data"
+# The GIS module, where a build has it, is found under the prefix's lib/.
+if [ -f "$build/korvel-gis.so" ]; then
+  "$cli" -q -o installed --format geojson --source-crs EPSG:25832 --target-crs EPSG:25833 \
+    "$source/examples/SiteSurvey.dxf" || fail "installed korvel-cli finds no GIS module"
+  "$build/korvel-cli" -q -o built --format geojson --source-crs EPSG:25832 \
+    --target-crs EPSG:25833 "$source/examples/SiteSurvey.dxf"
+  cmp -s installed/SiteSurvey.geojson built/SiteSurvey.geojson ||
+    fail "installed korvel-cli writes another GeoJSON file"
+fi
 # Its name tables are the ones under share/korvel.
 printf 'Nr\r\nEast\r\nNorth\r\nZ\r\nCode\r\n' >"$shared/korvel2.dat"
 [ "$("$cli" -q --stdout --fields North,Nr "$source/examples/SiteSurvey.dxf" | head -n 1)" = \

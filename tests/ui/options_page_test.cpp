@@ -16,10 +16,12 @@
 
 #include "engine/file_pass.h"
 #include "folder_tree_clicks.h"
+#include "output/gis_module.h"
 #include "ui/dxf_file_list.h"
 #include "ui/layer_picker.h"
 #include "ui/output_options_dialog.h"
 #include "ui/reading_options_dialog.h"
+#include "ui/text_bytes.h"
 #include "window_harness.h"
 
 using namespace korvel;
@@ -387,6 +389,8 @@ class OptionsPageTest : public QObject {
         QVERIFY(ReportLines(f.ReportPath()).contains("Data file format: CSV with a header"));
 
         QFile::remove(src + "/site.csv");
+        // The GIS module lies beside the programs of the build, as beside korvel.
+        UseGisModuleFolder(ToPath(QCoreApplication::applicationDirPath()));
         QTest::keyClicks(d.SourceSystem, "EPSG:999999");
         QTest::keyClicks(d.TargetSystem, "EPSG:25832");
         QTest::keyClick(d.TargetSystem, Qt::Key_Return);
