@@ -63,33 +63,35 @@ struct EntityTypeInfo {
     BoolField flag;
     std::int32_t RunCounters::*counter;
     std::string_view name;  // "2D Polylines": the report's label and the legend's name
-    std::uint32_t rgb;      // the preview's colour, 0xRRGGBB
+    // The preview's colour, 0xRRGGBB: Okabe and Ito's colours for those who
+    // do not tell red from green, and Tol's for the types beyond them.
+    std::uint32_t rgb;
 };
 
 // clang-format off
 inline constexpr std::array<EntityTypeInfo, kEntityTypeCount> kEntityTypes{{
     {EntityType::Point, {LineKind::Point, LineKind::Other},
-     field::ProcessPoints, &RunCounters::Points, "Points", 0xD62728},
+     field::ProcessPoints, &RunCounters::Points, "Points", 0xD55E00},
     {EntityType::Circle, {LineKind::Circle, LineKind::Other},
-     field::ProcessCircles, &RunCounters::Circles, "Circles", 0xFF7F0E},
+     field::ProcessCircles, &RunCounters::Circles, "Circles", 0xE69F00},
     {EntityType::Arc, {LineKind::Arc, LineKind::Other},
-     field::ProcessArcs, &RunCounters::Arcs, "Arcs", 0x8C564B},
+     field::ProcessArcs, &RunCounters::Arcs, "Arcs", 0x999933},
     {EntityType::Ellipse, {LineKind::Ellipse, LineKind::Other},
-     field::ProcessEllipses, &RunCounters::Ellipses, "Ellipses", 0xE377C2},
+     field::ProcessEllipses, &RunCounters::Ellipses, "Ellipses", 0xCC79A7},
     {EntityType::Block, {LineKind::Insert, LineKind::Other},
-     field::ProcessBlocks, &RunCounters::Blocks, "Blocks", 0x7F7F7F},
+     field::ProcessBlocks, &RunCounters::Blocks, "Blocks", 0x000000},
     {EntityType::Line, {LineKind::Line, LineKind::Other},
-     field::ProcessLines, &RunCounters::Lines, "Lines", 0x1F77B4},
+     field::ProcessLines, &RunCounters::Lines, "Lines", 0x0072B2},
     {EntityType::Polyline2D, {LineKind::LwPolyline, LineKind::Polyline},
-     field::Process2DPolylines, &RunCounters::Polylines2D, "2D Polylines", 0x2CA02C},
+     field::Process2DPolylines, &RunCounters::Polylines2D, "2D Polylines", 0x009E73},
     {EntityType::Polyline3D, {LineKind::Polyline, LineKind::Other},
-     field::Process3DPolylines, &RunCounters::Polylines3D, "3D Polylines", 0x17BECF},
+     field::Process3DPolylines, &RunCounters::Polylines3D, "3D Polylines", 0x56B4E9},
     {EntityType::Spline, {LineKind::Spline, LineKind::Other},
-     field::ProcessSplines, &RunCounters::Splines, "Splines", 0x9467BD},
+     field::ProcessSplines, &RunCounters::Splines, "Splines", 0x882255},
     {EntityType::Text, {LineKind::Text, LineKind::Other},
-     field::ProcessText, &RunCounters::SingleTexts, "Single texts", 0xBCBD22},
+     field::ProcessText, &RunCounters::SingleTexts, "Single texts", 0x332288},
     {EntityType::MText, {LineKind::MText, LineKind::Other},
-     field::ProcessMText, &RunCounters::MultilineTexts, "Multiline texts", 0x393B79},
+     field::ProcessMText, &RunCounters::MultilineTexts, "Multiline texts", 0x997700},
 }};
 // clang-format on
 

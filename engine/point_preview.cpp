@@ -2,6 +2,7 @@
 #include "engine/point_preview.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -87,6 +88,18 @@ void PointPreview::Point(const EntityValues& values, std::string_view line) {
     p.z = CoordinateValue(values.Z);
     p.type = values.type;
     p.line = static_cast<std::uint32_t>(lineStarts_.size());
+    // Points come entity by entity, most often on the layer of the one before.
+    const std::string_view layer = values.Layer;
+    if (layers_.empty() || layers_[lastLayer_] != layer) {
+        const auto known = std::find(layers_.begin(), layers_.end(), layer);
+        lastLayer_ = static_cast<std::size_t>(known - layers_.begin());
+        if (known == layers_.end()) layers_.emplace_back(layer);
+    }
+    p.layer = static_cast<std::uint32_t>(lastLayer_);
+    const std::string_view handle = values.Handle;
+    std::uint64_t number = 0;
+    const auto read = std::from_chars(handle.data(), handle.data() + handle.size(), number, 16);
+    if (read.ec == std::errc() && read.ptr == handle.data() + handle.size()) p.handle = number;
     if (points_.empty()) {
         extent_ = {p.x, p.x, p.y, p.y, p.z, p.z};
     } else {
@@ -149,6 +162,43 @@ std::string PointPreview::Label(std::size_t point, bool withCode) const {
         }
     }
     return label;
+}
+
+std::string PointPreview::Handle(std::size_t point) const {
+    const std::uint64_t handle = points_[point].handle;
+    if (handle == 0) return {};
+    char buffer[17];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, handle, 16);
+    std::string text(buffer, written.ptr);
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::vector<std::pair<std::string, std::string>> PointPreview::NamedFields(
+    std::size_t point) const {
+    std::vector<std::pair<std::string, std::string>> fields;
+    const std::string_view line = Line(point);
+    const int count = static_cast<int>(fieldNames_.size());
+    for (int i = 0; i < count; ++i) {
+        const bool rest = i == count - 1 && layout_.codeIsLast;
+        fields.emplace_back(fieldNames_[static_cast<std::size_t>(i)],
+                            std::string(FieldOf(line, i, rest)));
+    }
+    return fields;
+}
+
+void PointPreview::CountCoincident() {
+    std::vector<std::pair<double, double>> places;
+    places.reserve(points_.size());
+    for (const PreviewPoint& p : points_) places.emplace_back(p.x, p.y);
+    std::sort(places.begin(), places.end());
+    coincident_ = 0;
+    for (std::size_t i = 0; i < places.size();) {
+        std::size_t j = i + 1;
+        while (j < places.size() && places[j] == places[i]) ++j;
+        if (j - i > 1) coincident_ += j - i;
+        i = j;
+    }
 }
 
 std::string PointPreview::Summary() const {

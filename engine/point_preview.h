@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/entity_types.h"
@@ -19,7 +20,10 @@ namespace korvel {
 struct PreviewPoint {
     double x = 0, y = 0, z = 0;
     EntityType type = EntityType::Point;
-    std::uint32_t line = 0;  // index of its data line
+    std::uint32_t line = 0;   // index of its data line
+    std::uint32_t layer = 0;  // index into LayerNames()
+    // The entity's handle read as the hexadecimal number it is; 0: none.
+    std::uint64_t handle = 0;
 };
 
 struct PreviewExtent {
@@ -89,6 +93,20 @@ class PointPreview final : public PointObserver {
     // "1234 points  X 0.000 .. 10.000  Y ...  Z ..." for a status line.
     std::string Summary() const;
 
+    // The layers the points are on, each once.
+    const std::vector<std::string>& LayerNames() const { return layers_; }
+    // A point's handle as the drawing writes it ("1F"); empty: none.
+    std::string Handle(std::size_t point) const;
+    // The names of the exported fields, in the order of the data lines.
+    void SetFieldNames(std::vector<std::string> names) { fieldNames_ = std::move(names); }
+    // A point's data line as (field name, value) pairs; the Code, when it is
+    // the last field, keeps the commas it holds.
+    std::vector<std::pair<std::string, std::string>> NamedFields(std::size_t point) const;
+    // Counts the points that stand where another point stands (same X and
+    // Y); Coincident() tells the count after.
+    void CountCoincident();
+    std::size_t Coincident() const { return coincident_; }
+
   private:
     PreviewLabelLayout layout_;
     std::vector<PreviewPoint> points_;
@@ -98,6 +116,10 @@ class PointPreview final : public PointObserver {
     std::vector<std::size_t> lineStarts_;
     std::string lines_;
     PreviewExtent extent_;
+    std::vector<std::string> layers_;
+    std::vector<std::string> fieldNames_;
+    std::size_t coincident_ = 0;
+    std::size_t lastLayer_ = 0;
 };
 
 }  // namespace korvel

@@ -52,6 +52,17 @@ void AppendXmlText(std::string& out, std::string_view text) {
 
 // A page a screen shows whole: the plot on the left, the legend on the right.
 constexpr double kWidth = 1200, kHeight = 900, kMargin = 30, kTop = 60, kLegend = 260;
+// The side of a density cell, in page units.
+constexpr double kDensityCell = 3;
+
+// A label's box on the page.
+struct PlacedLabel {
+    double left, top, width, height;
+    bool Overlaps(const PlacedLabel& o) const {
+        return left < o.left + o.width && o.left < left + width && top < o.top + o.height &&
+               o.top < top + height;
+    }
+};
 constexpr double kPlotW = kWidth - kLegend - 2 * kMargin, kPlotH = kHeight - kTop - kMargin;
 // Markers on the extent stay clear of the frame.
 constexpr double kPad = 10, kInnerW = kPlotW - 2 * kPad, kInnerH = kPlotH - 2 * kPad;
@@ -97,8 +108,8 @@ void AppendHeader(std::string& s, const PointPreview& preview, std::string_view 
          "\" fill=\"none\" stroke=\"#cccccc\"/>\n";
 }
 
-// The points of one type, each with its data line as a title and its label
-// beside it when the picture is labelled.
+// The points of one type, each with its data line as a title when the
+// picture is labelled.
 void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType& type,
                   const PagePlacement& page, bool labelled) {
     const auto& points = preview.Points();
@@ -106,8 +117,8 @@ void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType
     for (std::size_t i = 0; i < points.size(); ++i) {
         const PreviewPoint& p = points[i];
         if (p.type != type.type) continue;
-        const double x = page.X(p.x), y = page.Y(p.y);
-        s += "<circle cx=\"" + FixedDecimal(x, 2) + "\" cy=\"" + FixedDecimal(y, 2) + "\" r=\"2\"";
+        s += "<circle cx=\"" + FixedDecimal(page.X(p.x), 2) + "\" cy=\"" +
+             FixedDecimal(page.Y(p.y), 2) + "\" r=\"2\"";
         if (!labelled) {
             s += "/>\n";
             continue;
@@ -115,12 +126,80 @@ void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType
         s += "><title>";
         AppendXmlText(s, preview.Line(i));
         s += "</title></circle>\n";
+    }
+    s += "</g>\n";
+}
+
+// The points of one type as the cells of a grid of kDensityCell page units
+// that hold any: a picture of millions of points stays small and quick.
+void AppendDensity(std::string& s, const PointPreview& preview, const PreviewType& type,
+                   const PagePlacement& page) {
+    const auto columns = static_cast<std::size_t>(kPlotW / kDensityCell) + 1;
+    const auto rows = static_cast<std::size_t>(kPlotH / kDensityCell) + 1;
+    std::vector<bool> held(columns * rows);
+    for (const PreviewPoint& p : preview.Points()) {
+        if (p.type != type.type) continue;
+        const double cx = (page.X(p.x) - kMargin) / kDensityCell;
+        const double cy = (page.Y(p.y) - kTop) / kDensityCell;
+        if (!(cx >= 0 && cy >= 0)) continue;
+        const auto column = std::min(static_cast<std::size_t>(cx), columns - 1);
+        const auto row = std::min(static_cast<std::size_t>(cy), rows - 1);
+        held[row * columns + column] = true;
+    }
+    s += "<path fill=\"" + Colour(type.rgb) + "\" d=\"";
+    const int cell = static_cast<int>(kDensityCell);
+    const std::string side = std::to_string(cell);
+    for (std::size_t row = 0; row < rows; ++row)
+        for (std::size_t column = 0; column < columns; ++column)
+            if (held[row * columns + column])
+                s += "M" +
+                     std::to_string(static_cast<int>(kMargin) + static_cast<int>(column) * cell) +
+                     " " + std::to_string(static_cast<int>(kTop) + static_cast<int>(row) * cell) +
+                     "h" + side + "v" + side + "h-" + side + "z";
+    s += "\"/>\n";
+}
+
+// The width of `text` at `size` in the page's sans-serif, near enough to
+// keep labels apart: a character is at most about 0.68 of the size wide
+// (capitals; most are narrower).
+double TextWidth(std::string_view text, double size) {
+    std::size_t characters = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+    return static_cast<double>(characters) * size * 0.68;
+}
+
+// The labels of the points, each in the first of four places around its
+// point that lies within the plot and overprints no label placed before
+// it; a label with no such place is left out.
+void AppendLabels(std::string& s, const PointPreview& preview, const PagePlacement& page) {
+    constexpr double kSize = 9, kGap = 3;
+    std::vector<PlacedLabel> placed;
+    s += "<g font-size=\"9\" fill=\"#333333\">\n";
+    for (std::size_t i = 0; i < preview.Points().size(); ++i) {
         const std::string label = preview.Label(i);
         if (label.empty()) continue;
-        s += "<text x=\"" + FixedDecimal(x + 4, 2) + "\" y=\"" + FixedDecimal(y - 4, 2) +
-             "\" font-size=\"9\" fill=\"#333333\">";
-        AppendXmlText(s, label);
-        s += "</text>\n";
+        const PreviewPoint& p = preview.Points()[i];
+        const double x = page.X(p.x), y = page.Y(p.y);
+        const double w = TextWidth(label, kSize), h = kSize * 1.2;
+        const double lefts[] = {x + kGap, x - kGap - w, x + kGap, x - kGap - w};
+        const double tops[] = {y - kGap - h, y - kGap - h, y + kGap, y + kGap};
+        for (int k = 0; k < 4; ++k) {
+            const PlacedLabel box{lefts[k], tops[k], w, h};
+            if (box.left < kMargin || box.top < kTop || box.left + w > kMargin + kPlotW ||
+                box.top + h > kTop + kPlotH)
+                continue;
+            if (std::any_of(placed.begin(), placed.end(),
+                            [&](const PlacedLabel& other) { return other.Overlaps(box); }))
+                continue;
+            placed.push_back(box);
+            // The baseline a fifth of the size above the box's bottom.
+            s += "<text x=\"" + FixedDecimal(box.left, 2) + "\" y=\"" +
+                 FixedDecimal(box.top + h - kSize * 0.2 - 1, 2) + "\">";
+            AppendXmlText(s, label);
+            s += "</text>\n";
+            break;
+        }
     }
     s += "</g>\n";
 }
@@ -168,7 +247,7 @@ void AppendUnpairedLabels(std::string& s, const PointPreview& preview, const Pag
 // A swatch, the type and its count per line; then the pairs and the labels
 // left, when labels were joined.
 void AppendLegend(std::string& s, const PointPreview& preview,
-                  const std::vector<PreviewType>& types) {
+                  const std::vector<PreviewType>& types, bool density) {
     const double legendX = kWidth - kLegend;
     double y = kTop + 10;
     const auto text = [&](const std::string& what) {
@@ -181,7 +260,13 @@ void AppendLegend(std::string& s, const PointPreview& preview,
     for (const PreviewType& type : types) {
         s += "<rect x=\"" + FixedDecimal(legendX, 0) + "\" y=\"" + FixedDecimal(y - 10, 0) +
              "\" width=\"12\" height=\"12\" fill=\"" + Colour(type.rgb) + "\"/>\n";
-        text(std::string(type.name) + "  " + std::to_string(type.count));
+        text(std::string(type.name) + "  " + std::to_string(type.count) +
+             (type.count == 1 ? " point" : " points"));
+    }
+    if (density) {
+        y += 6;
+        text("More than " + std::to_string(kSvgPointMarkers) + " points: each square");
+        text("of " + FixedDecimal(kDensityCell, 0) + " units holds one or more");
     }
     if (!preview.Pairs().empty()) {
         s += "<line x1=\"" + FixedDecimal(legendX, 0) + "\" y1=\"" + FixedDecimal(y - 4, 0) +
@@ -201,15 +286,22 @@ void AppendLegend(std::string& s, const PointPreview& preview,
 
 std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
     const bool labelled = preview.Points().size() <= kSvgLabelledPoints;
+    const bool density = preview.Points().size() > kSvgPointMarkers;
     const std::vector<PreviewType> types = preview.Types();
     const PagePlacement page(preview.PlotExtent());
     std::string s;
-    s.reserve(200 + preview.Points().size() * (labelled ? 120 : 48));
+    s.reserve(200 + (density ? 0 : preview.Points().size() * (labelled ? 120 : 48)));
     AppendHeader(s, preview, title);
     AppendPairs(s, preview, page);
-    for (const PreviewType& type : types) AppendPoints(s, preview, type, page, labelled);
+    for (const PreviewType& type : types) {
+        if (density)
+            AppendDensity(s, preview, type, page);
+        else
+            AppendPoints(s, preview, type, page, labelled);
+    }
+    if (labelled) AppendLabels(s, preview, page);
     AppendUnpairedLabels(s, preview, page);
-    AppendLegend(s, preview, types);
+    AppendLegend(s, preview, types, density);
     s += "</svg>\n";
     return s;
 }

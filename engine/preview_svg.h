@@ -12,6 +12,10 @@ namespace korvel {
 // Up to this many points, markers carry their data line as a title and the
 // picture shows their labels.
 inline constexpr std::size_t kSvgLabelledPoints = 5000;
+// Beyond this many points, the points of each type are drawn as the cells of
+// a grid that hold any (a density layer, as the legend says): the picture
+// of millions of points stays a few megabytes that renderers draw at once.
+inline constexpr std::size_t kSvgPointMarkers = 20000;
 
 // One circle per point (X right, Y up, one scale), a legend with the counts
 // by type and the extent, `title` at the top.

@@ -129,12 +129,14 @@ DrawingOutcome DrawingConverter::Convert(const DrawingJob& job) {
 
 bool PreviewDrawing(const std::string& dxfPath, const ExportSettings& settings,
                     const NameTables& names, PassHost& host, const PassOptions& options,
-                    PointObserver& observer) {
+                    PointObserver& observer, RunReport* section, RunCounters* counters) {
     DrawingConverter converter(settings, names, host, options);
     DrawingJob job;
     job.dxfPath = dxfPath;
     job.observer = &observer;
-    const DrawingOutcome outcome = converter.Convert(job);
+    DrawingOutcome outcome = converter.Convert(job);
+    if (section != nullptr) *section = std::move(outcome.lines);
+    if (counters != nullptr) *counters = outcome.counters;
     if (outcome.error) std::rethrow_exception(outcome.error);
     return !outcome.openFailed;
 }

@@ -111,8 +111,11 @@ std::string LabelPairsCsv(const std::vector<std::pair<std::string, LabelPairRow>
 // The points a run would write for `dxfPath`, handed to `observer`, nothing
 // written: a pass and a report of its own, so no run is touched. False when
 // the drawing cannot be opened; throws what the pass throws.
+// `section`, when given, gets what the report would say of the drawing (its
+// notes and warnings), `counters` its entity counts.
 bool PreviewDrawing(const std::string& dxfPath, const ExportSettings& settings,
                     const NameTables& names, PassHost& host, const PassOptions& options,
-                    PointObserver& observer);
+                    PointObserver& observer, RunReport* section = nullptr,
+                    RunCounters* counters = nullptr);
 
 }  // namespace korvel

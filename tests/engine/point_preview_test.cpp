@@ -122,8 +122,8 @@ TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
     EXPECT_EQ(circles, 3u);
     // Latin-1 read as such, escaped for XML.
     EXPECT_NE(svg.find(">1 A&amp;B\xC3\xA9</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">Points  1</text>"), std::string::npos);
-    EXPECT_NE(svg.find(">Lines  2</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Points  1 point</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">Lines  2 points</text>"), std::string::npos);
     // One scale: X spans 5, Y 6, so Y fills the 790 high inner plot.
     EXPECT_NE(svg.find("<circle cx=\"140.83\" cy=\"860.00\""), std::string::npos);  // -1, 0
     EXPECT_NE(svg.find("<circle cx=\"799.17\" cy=\"70.00\""), std::string::npos) << svg;
@@ -136,6 +136,70 @@ TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
         "rsvg-convert -o " + (dir / "two.png").string() + " " + (dir / "two.svg").string();
     EXPECT_EQ(std::system(render.c_str()), 0);
     EXPECT_GT(fs::file_size(dir / "two.png"), 0u);
+}
+
+// Crowded points: no label of the picture overprints another or leaves the
+// plot for the legend. Many points: a density layer, small, said in the legend.
+TEST(PointPreview, SvgLabelsStayApartAndManyPointsBecomeADensityLayer) {
+    const auto drawing = [](int count, double spacing) {
+        std::vector<std::string> lines{"  0", "SECTION", "  2", "ENTITIES"};
+        for (int i = 0; i < count; ++i) {
+            const double x = (i % 40) * spacing + (i % 7) * 0.01, y = (i / 40) * spacing;
+            for (const std::string& line :
+                 {std::string("  0"), std::string("POINT"), std::string("  8"),
+                  "LAYER-WITH-A-LONG-NAME-" + std::to_string(i % 5), std::string(" 10"),
+                  std::to_string(x), std::string(" 20"), std::to_string(y), std::string(" 30"),
+                  std::string("0")})
+                lines.push_back(line);
+        }
+        for (const char* end : {"  0", "ENDSEC", "  0", "EOF"}) lines.emplace_back(end);
+        return test::Dxf(lines);
+    };
+    const NameTables names = ShippedNameTables();
+    const std::vector<std::string> fields = {"Number", "X", "Y", "Z", "Code"};
+    test::TempDir dir;
+    const auto svgOf = [&](int count, double spacing) {
+        test::WriteFile(dir / "d.dxf", drawing(count, spacing));
+        FixedListsHost host(fields, {"Layer"});
+        PointPreview preview(LabelLayoutOf(fields, names));
+        EXPECT_TRUE(PreviewDrawing((dir / "d.dxf").string(), test::DefaultSettings(), names, host,
+                                   {}, preview));
+        return PreviewSvg(preview, "d.dxf");
+    };
+
+    const std::string crowded = svgOf(400, 1.0);
+    struct Box {
+        double left, top, right, bottom;
+    };
+    std::vector<Box> boxes;
+    const std::string open = "<text x=\"";
+    for (std::size_t at = crowded.find(open); at != std::string::npos;
+         at = crowded.find(open, at + 1)) {
+        const double x = std::stod(crowded.substr(at + open.size()));
+        const std::size_t yAt = crowded.find("y=\"", at) + 3;
+        const double y = std::stod(crowded.substr(yAt));
+        const std::size_t textAt = crowded.find('>', at) + 1;
+        const std::string text = crowded.substr(textAt, crowded.find("</text>", textAt) - textAt);
+        if (text.find("A-LONG-NAME") == std::string::npos) continue;  // the title and legend
+        // 9-unit sans-serif: a character at most 0.62 of the size wide, the box
+        // from the line above the baseline to below it.
+        boxes.push_back({x, y - 9, x + static_cast<double>(text.size()) * 9 * 0.62, y + 2});
+    }
+    ASSERT_GT(boxes.size(), 20u);
+    EXPECT_LT(boxes.size(), 400u);  // not every label finds room
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_GE(boxes[i].left, 30);
+        EXPECT_LE(boxes[i].right, 30 + 1200 - 260 - 60);  // clear of the legend
+        for (std::size_t j = i + 1; j < boxes.size(); ++j)
+            EXPECT_FALSE(boxes[i].left < boxes[j].right && boxes[j].left < boxes[i].right &&
+                         boxes[i].top < boxes[j].bottom && boxes[j].top < boxes[i].bottom)
+                << i << " " << j;
+    }
+
+    const std::string dense = svgOf(25000, 1.0);
+    EXPECT_EQ(dense.find("<circle"), std::string::npos);
+    EXPECT_NE(dense.find(">More than 20000 points: each square</text>"), std::string::npos);
+    EXPECT_LT(dense.size(), 1'000'000u);
 }
 
 }  // namespace

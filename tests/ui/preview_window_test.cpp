@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -45,7 +46,8 @@ class PreviewWindowTest : public QObject {
         QCOMPARE(window->findChild<QLabel*>("PreviewStatus")->text(),
                  QStringLiteral("5 points  X 1000.000 .. 1000.500  Y 2000.250 .. 2000.500  "
                                 "Z 0.250 .. 4.250"));
-        QVERIFY(window->findChild<QLabel*>("PreviewLegend")->text().contains("Points 5"));
+        auto* legend = window->findChild<QListWidget*>("PreviewLegend");
+        QCOMPARE(legend->item(0)->text(), QStringLiteral("Points: 5 points (5 entities)"));
         PreviewPlot* plot = window->Plot();
         const PointPreview& preview = *plot->Preview();
         QCOMPARE(preview.Line(0), std::string_view("1,1000.000,2000.500,0.250,L0"));
@@ -85,6 +87,117 @@ class PreviewWindowTest : public QObject {
         QCOMPARE(window->Plot()->Preview(), nullptr);
 
         window->close();
+        QVERIFY(!window->isVisible());
+    }
+
+    // A known point is drawn at the pixel its coordinates give, in its
+    // type's colour; labels of crowded points never overprint one another;
+    // clicking the legend hides a type; two clicked points give their
+    // distance and bearing.
+    void DrawsWherePointsAreAndLabelsApart() {
+        WindowHarness h;
+        h.CreateAndStart();
+        h.Form().show();
+        // 40 points in a row two hundredths apart: their labels crowd.
+        WriteAll(h.Work() + "/row.dxf", PointDrawing(40));
+        OpenPreview(h.Form(), h.Work() + "/row.dxf");
+        auto* window = h.Form().findChild<PreviewWindow*>(QStringLiteral("PreviewWindow"));
+        QTRY_VERIFY(!window->Converting());
+        PreviewPlot* plot = window->Plot();
+        const PointPreview& preview = *plot->Preview();
+        const QImage picture = plot->grab().toImage();
+        const PreviewPoint& p = preview.Points()[7];
+        const QPoint at = plot->ToScreen(p.x, p.y).toPoint();
+        QCOMPARE(picture.pixel(at) & 0xFFFFFFu, Info(p.type).rgb);
+        const QPointF back = plot->ToDrawing(plot->ToScreen(p.x, p.y));
+        QVERIFY(std::abs(back.x() - p.x) < 1e-9 && std::abs(back.y() - p.y) < 1e-9);
+
+        const std::vector<QRectF>& boxes = plot->LabelBoxes();
+        QVERIFY(!boxes.empty());
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            for (std::size_t j = i + 1; j < boxes.size(); ++j)
+                QVERIFY(!boxes[i].intersects(boxes[j]));
+
+        auto* legend = window->findChild<QListWidget*>("PreviewLegend");
+        legend->itemClicked(legend->item(0));
+        QVERIFY(!plot->TypeShown(EntityType::Point));
+        QCOMPARE(plot->grab().toImage().pixel(at), QColor(Qt::white).rgb());
+        legend->itemClicked(legend->item(0));
+
+        const PreviewPoint& q = preview.Points()[39];
+        QTest::mouseClick(plot, Qt::LeftButton, {}, at);
+        QTest::mouseClick(plot, Qt::LeftButton, {}, plot->ToScreen(q.x, q.y).toPoint());
+        QCOMPARE(plot->PickA(), 7);
+        QCOMPARE(plot->PickB(), 39);
+        // 32 steps of (0.125, -0.0625): bearing 116.5651 degrees from north.
+        QCOMPARE(window->findChild<QLabel*>("PreviewStatus")->text(),
+                 QStringLiteral("8 to 40: distance 4.472, bearing 116.5651\u00b0"));
+    }
+
+    // Each kind of warning is said in the window's words, never as a
+    // korvel-cli option.
+    void SaysWhyADrawingGivesFewPoints() {
+        WindowHarness h;
+        h.CreateAndStart();
+        h.Form().show();
+        const QByteArray head = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
+        const std::pair<QByteArray, QString> cases[] = {
+            {"  0\r\nSECTION\r\n  2\r\nHEADER\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
+             "Warning, no ENTITIES section found: the data file is empty"},
+            {head + "  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
+             "Warning, the ENTITIES section holds no entity: the data file is empty"},
+            {head + "  0\r\nHATCH\r\n  8\r\n0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n",
+             "Warning, no entity of a ticked type: the drawing holds 1 HATCH"},
+            {head + "  0\r\nPOINT\r\n  8\r\n0\r\n 10\r\n1\r\n 20\r\n2\r\n",
+             "Warning, the file ends inside an entity"},
+            {head + "  0\r\nPOINT\r\n  8\r\n0\r\n 10\r\n1\r\n 20\r\n2\r\n  0\r\nENDSEC\r\n",
+             "switch on \"Take a missing Z coordinate as 0\" (Options page, Reading drawings...)"},
+        };
+        for (const auto& [drawing, reason] : cases) {
+            WriteAll(h.Work() + "/few.dxf", drawing);
+            OpenPreview(h.Form(), h.Work() + "/few.dxf");
+            auto* window = h.Form().findChild<PreviewWindow*>(QStringLiteral("PreviewWindow"));
+            QTRY_VERIFY(!window->Converting());
+            const QString said = window->findChild<QLabel*>("PreviewReasons")->text();
+            QVERIFY2(said.contains(reason), qPrintable(said));
+            QVERIFY2(!said.contains("--") && !said.contains("***"), qPrintable(said));
+        }
+    }
+
+    // Wholly on the screen; Cancel while another drawing is on the way
+    // leaves no picture of the one before; closing or Escape during a
+    // conversion ends it.
+    void PlacedOnTheScreenCancelledAndClosedCleanly() {
+        WindowHarness h;
+        h.CreateAndStart();
+        const QRect area = h.Form().screen()->availableGeometry();
+        h.Form().move(area.right() - h.Form().width() / 2, area.top());
+        h.Form().show();
+        WriteAll(h.Work() + "/a.dxf", PointDrawing(5));
+        WriteAll(h.Work() + "/big.dxf", PointDrawing(200000));
+        OpenPreview(h.Form(), h.Work() + "/a.dxf");
+        auto* window = h.Form().findChild<PreviewWindow*>(QStringLiteral("PreviewWindow"));
+        QTRY_VERIFY(!window->Converting());
+        QVERIFY2(area.contains(window->frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                                        .arg(window->x())
+                                                                        .arg(window->y())
+                                                                        .arg(window->width())
+                                                                        .arg(window->height())));
+
+        OpenPreview(h.Form(), h.Work() + "/big.dxf");
+        window->Cancel();
+        QTRY_VERIFY(!window->Converting());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Preview - big.dxf"));
+        QCOMPARE(window->Plot()->Preview(), nullptr);
+        QVERIFY(window->findChild<QLabel*>("PreviewStatus")->text().startsWith("Cancelled"));
+
+        window->Refresh();
+        window->close();
+        QVERIFY(!window->Converting());
+        OpenPreview(h.Form(), h.Work() + "/a.dxf");
+        QTRY_VERIFY(!window->Converting());
+        QCOMPARE(window->Plot()->Preview()->Points().size(), std::size_t(5));
+        QTest::keyClick(window->Plot(), Qt::Key_Escape);
         QVERIFY(!window->isVisible());
     }
 };
