@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "engine/point_preview.h"
@@ -59,7 +60,10 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer t;
         t.start();
-        auto preview = std::make_shared<PointPreview>(LabelLayoutOf(fields, names));
+        auto preview = std::make_shared<PointPreview>();
+        preview->Compose(config.settings, names, fields, {"Layer"});
+        std::error_code size;
+        preview->ExpectDrawingSize(std::filesystem::file_size(drawing, size));
         if (!PreviewDrawing(drawing, config.settings, names, host, {}, *preview)) {
             std::fprintf(stderr, "cannot open %s\n", drawing.c_str());
             return 1;

@@ -130,7 +130,10 @@ int WritePreview(const CliOptions& options, const std::string& dxfPath,
                  const std::vector<std::string>& fields, const std::vector<std::string>& code,
                  const PassOptions& passOptions) {
     FixedListsHost host(fields, code);
-    PointPreview preview(LabelLayoutOf(fields, names));
+    PointPreview preview;
+    preview.Compose(settings, names, fields, code);
+    std::error_code size;
+    preview.ExpectDrawingSize(std::filesystem::file_size(PathFromText(dxfPath), size));
     try {
         if (!PreviewDrawing(dxfPath, settings, names, host, passOptions, preview)) {
             std::fprintf(stderr, "korvel-cli: %s: %s\n", options.files[0].c_str(),

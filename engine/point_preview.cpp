@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 #include "engine/label_join.h"
 #include "engine/number_format.h"
@@ -16,17 +17,35 @@ namespace {
 constexpr int kNumberKind = static_cast<int>(DataFieldKind::Number);
 constexpr int kCodeKind = static_cast<int>(DataFieldKind::Code);
 
-// A coordinate text as a double: the composer has accepted it already, so
-// only its value matters here, and plotting needs no more than 17 digits.
-double CoordinateValue(std::string_view text) {
+// The texts a point keeps beside it, and the flags that say a point has one.
+enum KeptKind : std::uint8_t {
+    kKeptX,
+    kKeptY,
+    kKeptZ,
+    kKeptHandle,
+    kKeptBlock,
+    kKeptText,
+    kKeptNumber
+};
+constexpr std::uint8_t kHasKept = 1, kEmptyZ = 2;
+
+// A coordinate text's value, and whether the shortest text of that value is
+// written with the same digits at every number of decimals: true up to 15
+// significant digits, which a double holds exactly. Any other text (more
+// digits, beyond a double's range) is kept as it stands.
+bool ExactValue(std::string_view text, double& value) {
     DecimalText d;
-    if (!ParseDecimalText(text, d) || d.count == 0) return 0.0;
-    const int kept = static_cast<int>(std::min<std::int64_t>(d.count, 17));
-    double mantissa = 0;
-    for (int i = 0; i < kept; ++i) mantissa = mantissa * 10 + (d.digits[i] - '0');
-    const double exponent = static_cast<double>(d.exponent - kept);
-    const double value = mantissa * std::pow(10.0, std::clamp(exponent, -400.0, 400.0));
-    return d.negative ? -value : value;
+    if (!ParseDecimalText(text, d) || d.count > 15) return false;
+    const std::optional<double> v = NumberValue(text);
+    if (!v || !std::isfinite(*v)) return false;
+    value = *v;
+    return true;
+}
+
+// A plotting value for a text kept as it stands.
+double PlotValue(std::string_view text) {
+    const std::optional<double> v = NumberValue(text);
+    return v && std::isfinite(*v) ? *v : 0.0;
 }
 
 // The `index`th comma-separated field of `line`, or the rest of it.
@@ -79,15 +98,84 @@ std::vector<PreviewType> PointPreview::Types() const {
     return types;
 }
 
-void PointPreview::Point(const EntityValues& values, std::string_view line) {
+// What a line is laid out by: the settings and lists of the pass, copied.
+struct PointPreview::Composition {
+    Composition(const ExportSettings& s, const NameTables& n, std::vector<std::string> fields,
+                std::vector<std::string> code)
+        : settings(s),
+          names(n),
+          host(std::move(fields), std::move(code)),
+          composer(settings, names, host) {
+        // How far the running numbers go on with each line.
+        const auto count = [](const std::vector<int>& kinds, int kind) {
+            return static_cast<std::uint32_t>(std::count(kinds.begin(), kinds.end(), kind));
+        };
+        const std::vector<int> fieldKinds =
+            ResolveKinds(host.ExportedDataFields(), names.dataFieldNames, kDataFieldCount);
+        const std::vector<int> codeKinds =
+            ResolveKinds(host.CodeSequence(), names.codeElementNames, kCodeElementCount);
+        numbersPerLine = count(fieldKinds, kNumberKind);
+        countersPerLine = count(fieldKinds, kCodeKind) *
+                          count(codeKinds, static_cast<int>(CodeElementKind::Counter));
+    }
+    ExportSettings settings;
+    NameTables names;
+    FixedListsHost host;
+    mutable RecordComposer composer;
+    std::uint32_t numbersPerLine = 0, countersPerLine = 0;
+};
+
+PointPreview::PointPreview() = default;
+PointPreview::~PointPreview() = default;
+PointPreview::PointPreview(PointPreview&&) noexcept = default;
+PointPreview& PointPreview::operator=(PointPreview&&) noexcept = default;
+
+void PointPreview::Compose(const ExportSettings& settings, const NameTables& names,
+                           std::vector<std::string> fields, std::vector<std::string> code) {
+    layout_ = LabelLayoutOf(fields, names);
+    fieldNames_ = fields;
+    composition_ =
+        std::make_unique<Composition>(settings, names, std::move(fields), std::move(code));
+}
+
+void PointPreview::ExpectDrawingSize(std::uint64_t bytes) {
+    // A point takes 40 bytes of a drawing at the least; the room the vector
+    // reserves is taken from the system only as it fills.
+    points_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 40, 1u << 27)));
+}
+
+void PointPreview::Keep(std::uint8_t kind, std::string_view text) {
+    kept_.push_back({static_cast<std::uint32_t>(points_.size()), kind,
+                     static_cast<std::uint32_t>(texts_.size()),
+                     static_cast<std::uint32_t>(text.size())});
+    texts_.append(text);
+}
+
+std::string_view PointPreview::Kept(std::size_t point, std::uint8_t kind) const {
+    if ((points_[point].flags & kHasKept) == 0) return {};
+    const auto first =
+        std::lower_bound(kept_.begin(), kept_.end(), point,
+                         [](const KeptText& k, std::size_t p) { return k.point < p; });
+    for (auto k = first; k != kept_.end() && k->point == point; ++k)
+        if (k->kind == kind) return std::string_view(texts_).substr(k->start, k->size);
+    return {};
+}
+
+void PointPreview::Point(const EntityValues& values, std::string_view /*line*/,
+                         std::int32_t entityNumber) {
     ++typeCounts_[static_cast<std::size_t>(values.type)];
+    const std::size_t keptBefore = kept_.size();
 
     PreviewPoint p;
-    p.x = CoordinateValue(values.X);
-    p.y = CoordinateValue(values.Y);
-    p.z = CoordinateValue(values.Z);
     p.type = values.type;
-    p.line = static_cast<std::uint32_t>(lineStarts_.size());
+    p.entityNumber = entityNumber;
+    if (!ExactValue(values.X, p.x)) Keep(kKeptX, values.X), p.x = PlotValue(values.X);
+    if (!ExactValue(values.Y, p.y)) Keep(kKeptY, values.Y), p.y = PlotValue(values.Y);
+    const std::string_view z = values.Z;
+    if (z.empty())
+        p.flags |= kEmptyZ;
+    else if (!ExactValue(z, p.z))
+        Keep(kKeptZ, z), p.z = PlotValue(z);
     // Points come entity by entity, most often on the layer of the one before.
     const std::string_view layer = values.Layer;
     if (layers_.empty() || layers_[lastLayer_] != layer) {
@@ -96,10 +184,27 @@ void PointPreview::Point(const EntityValues& values, std::string_view line) {
         if (known == layers_.end()) layers_.emplace_back(layer);
     }
     p.layer = static_cast<std::uint32_t>(lastLayer_);
+    const std::string_view typeName = values.EntityType;
+    auto name = std::find(typeNames_.begin(), typeNames_.end(), typeName);
+    if (name == typeNames_.end() && typeNames_.size() < 255) {
+        typeNames_.emplace_back(typeName);
+        name = typeNames_.end() - 1;
+    }
+    p.typeName = static_cast<std::uint8_t>(name - typeNames_.begin());
     const std::string_view handle = values.Handle;
     std::uint64_t number = 0;
     const auto read = std::from_chars(handle.data(), handle.data() + handle.size(), number, 16);
-    if (read.ec == std::errc() && read.ptr == handle.data() + handle.size()) p.handle = number;
+    // A handle is kept as a number when that number gives it back.
+    if (read.ec == std::errc() && read.ptr == handle.data() + handle.size() && number != 0 &&
+        handle.front() != '0' && handle.find_first_of("abcdef") == std::string_view::npos)
+        p.handle = number;
+    else if (!handle.empty())
+        Keep(kKeptHandle, handle);
+    if (!std::string_view(values.BlockName).empty()) Keep(kKeptBlock, values.BlockName);
+    if (!std::string_view(values.Text).empty()) Keep(kKeptText, values.Text);
+    if (!std::string_view(values.Number).empty()) Keep(kKeptNumber, values.Number);
+    if (kept_.size() != keptBefore) p.flags |= kHasKept;
+
     if (points_.empty()) {
         extent_ = {p.x, p.x, p.y, p.y, p.z, p.z};
     } else {
@@ -111,8 +216,6 @@ void PointPreview::Point(const EntityValues& values, std::string_view line) {
         extent_.maxZ = std::max(extent_.maxZ, p.z);
     }
     points_.push_back(p);
-    lineStarts_.push_back(lines_.size());
-    lines_.append(line);
 }
 
 void PointPreview::Joined(const LabelJoin& labels) {
@@ -142,16 +245,47 @@ PreviewExtent PointPreview::PlotExtent() const {
     return e;
 }
 
-std::string_view PointPreview::Line(std::size_t point) const {
-    const std::size_t k = points_[point].line;
-    const std::size_t end = k + 1 < lineStarts_.size() ? lineStarts_[k + 1] : lines_.size();
-    std::string_view line(lines_.data() + lineStarts_[k], end - lineStarts_[k]);
+std::string PointPreview::Line(std::size_t point) const {
+    if (!composition_) return {};
+    const PreviewPoint& p = points_[point];
+    EntityValues values;
+    const auto text = [&](std::uint8_t kind, double value) {
+        const std::string_view kept = Kept(point, kind);
+        return kept.empty() ? NumberText(value) : std::string(kept);
+    };
+    values.X = text(kKeptX, p.x);
+    values.Y = text(kKeptY, p.y);
+    if ((p.flags & kEmptyZ) == 0) values.Z = text(kKeptZ, p.z);
+    values.Layer = layers_[p.layer];
+    values.EntityType = typeNames_[p.typeName];
+    values.Handle = p.handle != 0 ? Handle(point) : std::string(Kept(point, kKeptHandle));
+    values.BlockName = Kept(point, kKeptBlock);
+    values.Text = Kept(point, kKeptText);
+    values.Number = Kept(point, kKeptNumber);
+    values.type = p.type;
+    const Composition& c = *composition_;
+    const auto index = static_cast<std::uint32_t>(point);
+    RunningNumbers numbers;
+    numbers.PointNumber = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(c.settings.Get(field::StartNumber)) + index * c.numbersPerLine);
+    numbers.CodeCounter =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(c.settings.Get(field::CounterStart)) +
+                                  index * c.countersPerLine);
+    numbers.EntityNumber = p.entityNumber;
+    std::string_view line = c.composer.ComposeRecord(values, numbers);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    return line;
+    return std::string(line);
+}
+
+std::string PointPreview::Lines() const {
+    std::string lines;
+    for (std::size_t i = 0; i < points_.size(); ++i) lines += Line(i) + "\r\n";
+    return lines;
 }
 
 std::string PointPreview::Label(std::size_t point, bool withCode) const {
-    const std::string_view line = Line(point);
+    const std::string whole = Line(point);
+    const std::string_view line = whole;
     std::string label;
     if (layout_.numberField >= 0) label = FieldOf(line, layout_.numberField, false);
     if (withCode && layout_.codeField >= 0) {
@@ -177,7 +311,8 @@ std::string PointPreview::Handle(std::size_t point) const {
 std::vector<std::pair<std::string, std::string>> PointPreview::NamedFields(
     std::size_t point) const {
     std::vector<std::pair<std::string, std::string>> fields;
-    const std::string_view line = Line(point);
+    const std::string whole = Line(point);
+    const std::string_view line = whole;
     const int count = static_cast<int>(fieldNames_.size());
     for (int i = 0; i < count; ++i) {
         const bool rest = i == count - 1 && layout_.codeIsLast;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,11 +18,15 @@
 
 namespace korvel {
 
+// A point as the preview keeps it: its data line is laid out again from
+// these when it is wanted, never held.
 struct PreviewPoint {
     double x = 0, y = 0, z = 0;
     EntityType type = EntityType::Point;
-    std::uint32_t line = 0;   // index of its data line
-    std::uint32_t layer = 0;  // index into LayerNames()
+    std::uint8_t typeName = 0;  // index of the entity's name ("LWPOLYLINE")
+    std::uint8_t flags = 0;     // which texts are kept beside the point
+    std::uint32_t layer = 0;    // index into LayerNames()
+    std::int32_t entityNumber = 0;
     // The entity's handle read as the hexadecimal number it is; 0: none.
     std::uint64_t handle = 0;
 };
@@ -65,13 +70,24 @@ struct PreviewLabel {
     std::string text;
 };
 
-// Collects the points a pass hands over, with their data lines (CR LF kept,
-// so that Lines() is the data file a run writes).
+// Collects the points a pass hands over: what a point's data line is laid
+// out from, so that a line is made again when it is wanted (Lines() is the
+// data file a run writes) and a drawing of millions of points holds no line.
 class PointPreview final : public PointObserver {
   public:
-    explicit PointPreview(PreviewLabelLayout layout = {}) : layout_(layout) {}
+    PointPreview();
+    ~PointPreview() override;
+    PointPreview(PointPreview&&) noexcept;
+    PointPreview& operator=(PointPreview&&) noexcept;
+    // The settings and lists the pass lays the lines out by; before the pass.
+    void Compose(const ExportSettings& settings, const NameTables& names,
+                 std::vector<std::string> fields, std::vector<std::string> code);
+    // Room for the points of a drawing of `bytes` bytes, taken from the
+    // system only as points come (no copy of them all as they grow).
+    void ExpectDrawingSize(std::uint64_t bytes);
 
-    void Point(const EntityValues& values, std::string_view line) override;
+    void Point(const EntityValues& values, std::string_view line,
+               std::int32_t entityNumber) override;
     void Joined(const LabelJoin& labels) override;
 
     const std::vector<PreviewPoint>& Points() const { return points_; }
@@ -80,9 +96,10 @@ class PointPreview final : public PointObserver {
     const std::vector<PreviewLabel>& UnpairedLabels() const { return unpaired_; }
     // The types that gave points, in the order of the report's count lines.
     std::vector<PreviewType> Types() const;
-    const std::string& Lines() const { return lines_; }
+    // Every data line, each with CR LF.
+    std::string Lines() const;
     // A point's data line without its CR LF.
-    std::string_view Line(std::size_t point) const;
+    std::string Line(std::size_t point) const;
     // "P12 Layer0" and the like: the Number and the Code (empty when neither is exported).
     std::string Label(std::size_t point, bool withCode = true) const;
     // Meaningless while there are no points.
@@ -97,8 +114,6 @@ class PointPreview final : public PointObserver {
     const std::vector<std::string>& LayerNames() const { return layers_; }
     // A point's handle as the drawing writes it ("1F"); empty: none.
     std::string Handle(std::size_t point) const;
-    // The names of the exported fields, in the order of the data lines.
-    void SetFieldNames(std::vector<std::string> names) { fieldNames_ = std::move(names); }
     // A point's data line as (field name, value) pairs; the Code, when it is
     // the last field, keeps the commas it holds.
     std::vector<std::pair<std::string, std::string>> NamedFields(std::size_t point) const;
@@ -108,13 +123,25 @@ class PointPreview final : public PointObserver {
     std::size_t Coincident() const { return coincident_; }
 
   private:
+    struct Composition;
+    // A text a point keeps beside it: a kind of kText and where it stands in texts_.
+    struct KeptText {
+        std::uint32_t point;
+        std::uint8_t kind;
+        std::uint32_t start, size;
+    };
+    void Keep(std::uint8_t kind, std::string_view text);
+    std::string_view Kept(std::size_t point, std::uint8_t kind) const;
+
     PreviewLabelLayout layout_;
+    std::unique_ptr<Composition> composition_;
     std::vector<PreviewPoint> points_;
     std::vector<PreviewPair> pairs_;
     std::vector<PreviewLabel> unpaired_;
     std::array<std::int64_t, kEntityTypeCount> typeCounts_{};
-    std::vector<std::size_t> lineStarts_;
-    std::string lines_;
+    std::vector<std::string> typeNames_;
+    std::vector<KeptText> kept_;
+    std::string texts_;
     PreviewExtent extent_;
     std::vector<std::string> layers_;
     std::vector<std::string> fieldNames_;

@@ -153,6 +153,7 @@ class PointWriter::HeldLines {
         std::uint64_t lineStart, valuesStart, drawingLine, dataLine;
         std::uint32_t lineSize, valuesSize, candidate;
         RecordComposer::Span number, z;
+        std::int32_t entityNumber;
     };
 
     ByteSpool lines, texts;
@@ -163,7 +164,8 @@ class PointWriter::HeldLines {
     bool finished = false;
 
     void Hold(const EntityValues& values, std::string_view line, const RecordComposer& composer,
-              std::uint32_t candidate, std::uint64_t drawingLine, bool forObserver) {
+              std::uint32_t candidate, std::uint64_t drawingLine, bool forObserver,
+              std::int32_t entityNumber) {
         if (candidate != kNoCandidate || forObserver) {
             Entry entry{lines.Size(),
                         texts.Size(),
@@ -173,7 +175,8 @@ class PointWriter::HeldLines {
                         0,
                         candidate,
                         composer.NumberSpan(),
-                        composer.ZSpan()};
+                        composer.ZSpan(),
+                        entityNumber};
             if (forObserver) {
                 // The sizes of the texts, then the texts, then the type: one piece.
                 record_.clear();
@@ -244,7 +247,7 @@ void PointWriter::Write(const EntityValues& values, const ValueLines& lines,
     }
     if (sink_ != nullptr) sink_->Write(record);
     if (records_ != nullptr) Record(moved, record, composer_.Fields(), currentLine);
-    if (observer_ != nullptr) observer_->Point(moved, record);
+    if (observer_ != nullptr) observer_->Point(moved, record, numbers_.EntityNumber);
 }
 
 const EntityValues& PointWriter::Moved(const EntityValues& values, const ValueLines* lines,
@@ -350,7 +353,7 @@ void PointWriter::Hold(const EntityValues& values, const ValueLines& lines,
         labels_->AddPoint(values.X, values.Y);
     }
     const bool keepValues = observer_ != nullptr || records_ != nullptr;
-    held_->Hold(moved, record, composer_, index, currentLine, keepValues);
+    held_->Hold(moved, record, composer_, index, currentLine, keepValues, numbers_.EntityNumber);
     if (records_ != nullptr) held_->fields.push_back(composer_.Fields());
 }
 
@@ -391,7 +394,8 @@ void PointWriter::FinishLabels() {
                     ? std::string(number)
                     : std::string(settings_.Get(field::NumberPrefix)) + std::string(taken.number));
         }
-        Emit(values, record, records_ != nullptr ? &fields : nullptr, entry.drawingLine);
+        Emit(values, record, records_ != nullptr ? &fields : nullptr, entry.drawingLine,
+             entry.entityNumber);
     }
     writeHeld(written, held.lines.Size());
     if (observer_ != nullptr) observer_->Joined(*labels_);
@@ -437,10 +441,11 @@ void PointWriter::ThrowAtItsLine(const KorvelError& error, const ValueLines* lin
 }
 
 void PointWriter::Emit(const EntityValues& values, std::string_view record,
-                       const LineFields* fields, std::uint64_t drawingLine) {
+                       const LineFields* fields, std::uint64_t drawingLine,
+                       std::int32_t entityNumber) {
     if (sink_ != nullptr) sink_->Write(record);
     if (records_ != nullptr) Record(values, record, *fields, drawingLine);
-    if (observer_ != nullptr) observer_->Point(values, record);
+    if (observer_ != nullptr) observer_->Point(values, record, entityNumber);
 }
 
 }  // namespace korvel

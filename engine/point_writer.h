@@ -23,7 +23,9 @@ class LabelJoin;
 class PointObserver {
   public:
     virtual ~PointObserver() = default;
-    virtual void Point(const EntityValues& values, std::string_view line) = 0;
+    // `entityNumber` is the running number of the point's entity.
+    virtual void Point(const EntityValues& values, std::string_view line,
+                       std::int32_t entityNumber) = 0;
     // After the last point of a pass that joined labels: the join, with the
     // data line of each of its points.
     virtual void Joined(const LabelJoin& /*labels*/) {}
@@ -69,7 +71,7 @@ class PointWriter {
     [[noreturn]] void ThrowAtItsLine(const KorvelError& error, const ValueLines* lines,
                                      std::uint64_t currentLine) const;
     void Emit(const EntityValues& values, std::string_view record, const LineFields* fields,
-              std::uint64_t drawingLine);
+              std::uint64_t drawingLine, std::int32_t entityNumber);
     // `values` moved into the target system (a copy), or `values` itself.
     const EntityValues& Moved(const EntityValues& values, const ValueLines* lines,
                               std::uint64_t currentLine);

@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
 
 #include "run/drawing_conversion.h"
@@ -607,8 +608,10 @@ void PreviewWindow::Refresh() {
                            position = position_] {
         auto result = std::make_shared<Result>();
         result->settings = settings;
-        result->preview = std::make_shared<PointPreview>(LabelLayoutOf(fields, names));
-        result->preview->SetFieldNames(fields);
+        result->preview = std::make_shared<PointPreview>();
+        result->preview->Compose(settings, names, fields, code);
+        std::error_code size;
+        result->preview->ExpectDrawingSize(std::filesystem::file_size(path, size));
         WorkerHost host(fields, code, cancelled, position);
         try {
             if (!PreviewDrawing(path, settings, names, host, options, *result->preview,

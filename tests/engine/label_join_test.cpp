@@ -269,6 +269,7 @@ Joined Join(const std::string& dxf, const ExportSettings& settings, const LabelO
     FilePass previewPass(settings, names, host, previewReport);
     previewPass.options = pass.options;
     MemorySource again(dxf);
+    joined.preview.Compose(settings, names, fields, code);
     try {
         previewPass.ConvertToObserver(again, joined.preview, "site.dxf");
     } catch (const KorvelError&) {

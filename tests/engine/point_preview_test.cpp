@@ -65,7 +65,8 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
     int compared = 0;
     for (const auto& [drawing, error] : drawings) {
         SCOPED_TRACE(profile + ": " + drawing);
-        PointPreview preview(LabelLayoutOf(fields, names));
+        PointPreview preview;
+        preview.Compose(config.settings, names, fields, host.CodeSequence());
         try {
             ASSERT_TRUE(PreviewDrawing((corpus / drawing).string(), config.settings, names, host,
                                        {}, preview));
@@ -106,7 +107,8 @@ TEST(PointPreview, SvgHasOneMarkerPerPointLabelsLegendAndExtent) {
     const NameTables names = ShippedNameTables();
     const std::vector<std::string> fields = {"Number", "X", "Y", "Z", "Code"};
     FixedListsHost host(fields, {"Layer"});
-    PointPreview preview(LabelLayoutOf(fields, names));
+    PointPreview preview;
+    preview.Compose(test::DefaultSettings(), names, fields, {"Layer"});
     ASSERT_TRUE(PreviewDrawing((dir / "two.dxf").string(), test::DefaultSettings(), names, host, {},
                                preview));
     ASSERT_EQ(preview.Points().size(), 3u);
@@ -161,7 +163,8 @@ TEST(PointPreview, SvgLabelsStayApartAndManyPointsBecomeADensityLayer) {
     const auto svgOf = [&](int count, double spacing) {
         test::WriteFile(dir / "d.dxf", drawing(count, spacing));
         FixedListsHost host(fields, {"Layer"});
-        PointPreview preview(LabelLayoutOf(fields, names));
+        PointPreview preview;
+        preview.Compose(test::DefaultSettings(), names, fields, {"Layer"});
         EXPECT_TRUE(PreviewDrawing((dir / "d.dxf").string(), test::DefaultSettings(), names, host,
                                    {}, preview));
         return PreviewSvg(preview, "d.dxf");
