@@ -2,40 +2,27 @@
 
 #include <optional>
 
+#include "output/text_file_sink.h"
+#include "settings/csv_text.h"
+
 namespace korvel {
 
 namespace {
 
-// Appends `text` as one CSV field: in quotes, its quotes doubled, where it
-// holds a comma, a quote or a line break.
-void AppendField(std::string& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
-class CsvSink final : public RecordSink {
+class CsvSink final : public TextFileSink {
   public:
     // Writes into `out`; owns it when `owned` holds it.
     CsvSink(FileSink& out, std::unique_ptr<FileSink> owned,
             const std::vector<std::string>& fieldNames)
-        : out_(out), owned_(std::move(owned)) {
+        : TextFileSink(out, std::move(owned)) {
         std::string header;
         for (const std::string& name : fieldNames) {
             if (!header.empty()) header += ',';
-            AppendField(header, name);
+            AppendCsvField(header, name);
         }
         header += "\r\n";
         out_.Write(header);
     }
-    ~CsvSink() override { Abandon(); }
 
     void Record(const PointRecord& point) override {
         // The text line's fields stand between commas; where no field holds
@@ -49,27 +36,10 @@ class CsvSink final : public RecordSink {
         for (std::size_t i = 0; i < point.fields->count; ++i) {
             const FieldSpan& span = point.fields->span[i];
             if (i > 0) line_ += ',';
-            AppendField(line_, point.line.substr(span.begin, span.end - span.begin));
+            AppendCsvField(line_, point.line.substr(span.begin, span.end - span.begin));
         }
         line_ += "\r\n";
         out_.Write(line_);
-    }
-
-    void Close() override {
-        if (owned_ != nullptr) {
-            owned_->Close();
-            owned_.reset();
-        }
-    }
-
-    void Abandon() noexcept override {
-        if (owned_ == nullptr) return;
-        try {
-            owned_->Close();
-        } catch (...) {
-            owned_->Abandon();
-        }
-        owned_.reset();
     }
 
   private:
@@ -84,8 +54,6 @@ class CsvSink final : public RecordSink {
         return commas + 1 != point.fields->count;
     }
 
-    FileSink& out_;
-    std::unique_ptr<FileSink> owned_;
     std::string line_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "engine/layer_patterns.h"
 #include "engine/number_format.h"
+#include "output/text_file_sink.h"
 #include "settings/korvel_error.h"
 
 namespace korvel {
@@ -84,11 +85,10 @@ void ParseCoordinate(std::string_view text, Coordinate& out) {
     out.decimals = static_cast<int>(std::max<std::int64_t>(decimals, 0));
 }
 
-class GsiSink final : public RecordSink {
+class GsiSink final : public TextFileSink {
   public:
     // Writes into `out`; owns it when `owned` holds it.
-    GsiSink(FileSink& out, std::unique_ptr<FileSink> owned) : out_(out), owned_(std::move(owned)) {}
-    ~GsiSink() override { Abandon(); }
+    GsiSink(FileSink& out, std::unique_ptr<FileSink> owned) : TextFileSink(out, std::move(owned)) {}
 
     void Record(const PointRecord& point) override {
         ++index_;
@@ -135,26 +135,6 @@ class GsiSink final : public RecordSink {
         out_.Write(block_);
     }
 
-    void Close() override {
-        if (owned_ != nullptr) {
-            // Taken first: after a failure here nothing is written again.
-            const std::unique_ptr<FileSink> owned = std::move(owned_);
-            owned->Close();
-        } else {
-            out_.Flush();
-        }
-    }
-
-    void Abandon() noexcept override {
-        if (owned_ == nullptr) return;
-        try {
-            owned_->Close();
-        } catch (...) {
-            owned_->Abandon();
-        }
-        owned_.reset();
-    }
-
   private:
     // A word: index, information, sign, the data right-aligned in zeros, blank.
     void AppendWord(const char* index, const char* info, char sign, std::string_view data) {
@@ -179,8 +159,6 @@ class GsiSink final : public RecordSink {
         return true;
     }
 
-    FileSink& out_;
-    std::unique_ptr<FileSink> owned_;
     std::uint64_t index_ = 0;
     std::array<Coordinate, 3> axes_;
     std::string block_;

@@ -8,6 +8,7 @@
 #include "engine/number_format.h"
 #include "engine/os_file.h"
 #include "run/run_report.h"
+#include "settings/csv_text.h"
 #include "settings/korvel_error.h"
 #include "settings/path_text.h"
 
@@ -60,25 +61,19 @@ std::vector<LabelPairRow> PairRows(const LabelJoin& labels) {
     return rows;
 }
 
-// A CSV field, in quotes where it holds a comma, a quote or a line break.
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 }  // namespace
 
 std::string LabelPairsCsv(const std::vector<std::pair<std::string, LabelPairRow>>& rows) {
     std::string csv = "drawing,kind,line,point,label,x,y,distance\r\n";
-    for (const auto& [drawing, row] : rows)
-        csv += CsvField(drawing) + "," + row.kind + "," + std::to_string(row.line) + "," +
-               CsvField(row.point) + "," + CsvField(row.label) + "," + NumberText(row.x) + "," +
-               NumberText(row.y) + "," + NumberText(row.distance) + "\r\n";
+    for (const auto& [drawing, row] : rows) {
+        AppendCsvField(csv, drawing);
+        csv += "," + row.kind + "," + std::to_string(row.line) + ",";
+        AppendCsvField(csv, row.point);
+        csv += ',';
+        AppendCsvField(csv, row.label);
+        csv += "," + NumberText(row.x) + "," + NumberText(row.y) + "," + NumberText(row.distance) +
+               "\r\n";
+    }
     return csv;
 }
 
