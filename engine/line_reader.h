@@ -28,6 +28,16 @@ namespace korvel {
 // Byte 26 (Ctrl-Z) ends a drawing: nothing behind it is read.
 inline constexpr char kCtrlZ = 26;
 
+// Sees every line a reader hands out, in order, as it hands it out: one more
+// reader of the same pass (the preview's drawing geometry).
+class LineTap {
+  public:
+    virtual void Line(std::string_view line) = 0;
+
+  protected:
+    ~LineTap() = default;
+};
+
 class LineReader {
   public:
     static constexpr std::size_t kBlockSize = std::size_t(1) << 18;
@@ -46,8 +56,15 @@ class LineReader {
         }
         const Line& line = lines_[next_++];
         kind_ = line.kind;
-        return {data_ + line.begin, line.length};
+        const std::string_view text(data_ + line.begin, line.length);
+        if (tap_ != nullptr) [[unlikely]]
+            tap_->Line(text);
+        return text;
     }
+
+    // Every line Next returns from now on is shown to `tap` as well (null:
+    // to none). Without one a line costs one test more.
+    void SetTap(LineTap* tap) { tap_ = tap; }
 
     // The kind of the line Next returned last.
     LineKind Kind() const { return kind_; }
@@ -122,6 +139,7 @@ class LineReader {
     std::size_t batchEnd_ = 0;
     LineKind kind_ = LineKind::Other;
     std::uint64_t linesBefore_ = 0;  // lines of the batches before the current one
+    LineTap* tap_ = nullptr;
 };
 
 }  // namespace korvel
