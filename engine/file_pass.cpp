@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/binary_dxf_reader.h"
+#include "engine/drawing_geometry.h"
 #include "engine/dxf_cursor.h"
 #include "engine/group_code_aligner.h"
 #include "engine/line_reader.h"
@@ -119,6 +120,13 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : text;
 
     LineReader reader(source);
+    // The drawing's geometry for a preview: every line the pass reads is
+    // shown to the collector as well.
+    std::unique_ptr<GeometryCollector> geometry;
+    if (DrawingGeometry* target = observer != nullptr ? observer->GeometryTarget() : nullptr) {
+        geometry = GeometryCollector::Create(*target);
+        reader.SetTap(geometry.get());
+    }
     DxfCursor cursor(reader);
     // The options beyond the record: every one off reads as ever.
     std::optional<ExtendedReading> extended;
@@ -132,6 +140,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
                                    ? extended->tables.ReadToEntities(cursor, extended->KeepBlocks())
                                    : cursor.SkipToEntities();
     if (!entitiesFound) {
+        if (geometry) geometry->Finish();
         report_.emplace_back(kNoEntitiesWarning);
         return;
     }
@@ -148,6 +157,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     EntityCensus census;
     try {
         MainLoop(cursor, entities, census, source.Size());
+        if (geometry) geometry->Finish();
         // The points that wait for their labels go out now, with them.
         points.FinishLabels();
     } catch (DrawingError& e) {

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/drawing_geometry.h"
 #include "engine/entity_types.h"
 #include "engine/entity_values.h"
 #include "engine/point_writer.h"
@@ -89,6 +90,13 @@ class PointPreview final : public PointObserver {
     void Point(const EntityValues& values, std::string_view line,
                std::int32_t entityNumber) override;
     void Joined(const LabelJoin& labels) override;
+    DrawingGeometry* GeometryTarget() override { return withGeometry_ ? &geometry_ : nullptr; }
+
+    // The pass reads the drawing's own geometry as well, for a picture
+    // behind the points (off unless asked for).
+    void CollectGeometry(bool on = true) { withGeometry_ = on; }
+    // Empty unless collected.
+    const DrawingGeometry& Geometry() const { return geometry_; }
 
     const std::vector<PreviewPoint>& Points() const { return points_; }
     // With heights or numbers from labels: the pairs, and the labels left.
@@ -147,6 +155,8 @@ class PointPreview final : public PointObserver {
     std::vector<std::string> fieldNames_;
     std::size_t coincident_ = 0;
     std::size_t lastLayer_ = 0;
+    bool withGeometry_ = false;
+    DrawingGeometry geometry_;
 };
 
 }  // namespace korvel

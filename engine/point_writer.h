@@ -17,6 +17,7 @@
 namespace korvel {
 
 class LabelJoin;
+struct DrawingGeometry;
 
 // Takes every point of a pass with its data line (CR LF included), in place
 // of or beside the data file.
@@ -29,6 +30,9 @@ class PointObserver {
     // After the last point of a pass that joined labels: the join, with the
     // data line of each of its points.
     virtual void Joined(const LabelJoin& /*labels*/) {}
+    // Where the pass puts the drawing's own geometry, read from the same
+    // lines as the points (null: it is not read). Cleared at the start.
+    virtual DrawingGeometry* GeometryTarget() { return nullptr; }
 };
 
 class PointWriter {

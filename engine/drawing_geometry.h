@@ -1,0 +1,98 @@
+// The drawing's own geometry, for a picture that shows it faintly behind the
+// points: lines, polylines, circles, arcs, ellipses and splines of model
+// space flattened into polylines in world X and Y, the entities of blocks
+// where model space inserts them, and the insertion points of texts and
+// block references as marks.
+//
+// A collector rebuilds it from the lines of the pass that feeds the preview
+// (a LineTap on its line reader), with a reading of its own beside the
+// extractors: the data lines and the report of the pass cannot change.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/entity_types.h"
+#include "engine/line_reader.h"
+
+namespace korvel {
+
+struct GeometryExtent {
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+};
+
+// Polylines as one flat list of vertices (float offsets from one origin: 8
+// bytes a vertex), the start of each polyline and the entity type it comes
+// from, for colouring.
+struct DrawingGeometry {
+    // Past this many vertices (polylines and marks together) the rest of the
+    // geometry is left out and `truncated` says so: 64 MB of vertices.
+    static constexpr std::size_t kMostVertices = 8'000'000;
+    // A whole circle is a polygon of this many sides at least, and an arc
+    // or a bulge of a polyline gets its share of them...
+    static constexpr int kSegmentsPerTurn = 64;
+    // ...and more where a chord would stray from the arc by more than this
+    // share of the arc's size (the chord between its ends, or the diameter):
+    // a flat arc of a large radius is no straight line. An ellipse is
+    // flattened to the same share of the diagonal of its box.
+    static constexpr double kCurveTolerance = 1e-3;
+    // A spline is flattened until no chord strays from the curve by more
+    // than this share of the diagonal of its control points' box.
+    static constexpr double kSplineTolerance = 5e-4;
+    // Blocks inserted in blocks are drawn this many levels deep.
+    static constexpr int kMostNesting = 16;
+    // Block placements drawn in all, nested ones included.
+    static constexpr std::size_t kMostPlacements = 4'000'000;
+
+    // Every vertex and mark is an offset from here: the first one met.
+    double originX = 0, originY = 0;
+    // x, y of every vertex, polyline after polyline.
+    std::vector<float> xy;
+    // The first vertex of each polyline (an index of vertices, not of floats).
+    std::vector<std::uint32_t> starts;
+    // The entity type each polyline comes from; the entities of a block keep
+    // their own type.
+    std::vector<EntityType> types;
+    // The insertion points of texts (Text, MText) and of the block references
+    // of model space (Block), as x, y.
+    std::vector<float> markXY;
+    std::vector<EntityType> markTypes;
+    // Of every vertex and mark; meaningless while Empty().
+    GeometryExtent extent;
+    // Some of the drawing's geometry is left out: the vertex cap was reached,
+    // or blocks were nested or inserted more than the caps allow.
+    bool truncated = false;
+
+    std::size_t Polylines() const { return starts.size(); }
+    std::size_t Vertices() const { return xy.size() / 2; }
+    std::size_t Marks() const { return markTypes.size(); }
+    bool Empty() const { return starts.empty() && markTypes.empty(); }
+    // Polyline i is vertices Start(i) up to, not including, End(i).
+    std::size_t Start(std::size_t i) const { return starts[i]; }
+    std::size_t End(std::size_t i) const {
+        return i + 1 < starts.size() ? starts[i + 1] : Vertices();
+    }
+    double X(std::size_t vertex) const { return originX + xy[2 * vertex]; }
+    double Y(std::size_t vertex) const { return originY + xy[2 * vertex + 1]; }
+    double MarkX(std::size_t mark) const { return originX + markXY[2 * mark]; }
+    double MarkY(std::size_t mark) const { return originY + markXY[2 * mark + 1]; }
+    // The memory the lists take.
+    std::size_t Bytes() const;
+    void Clear();
+};
+
+// Reads the lines of a drawing as the pass hands them out and builds its
+// geometry. Any line at all may come: what it cannot read it passes over.
+class GeometryCollector : public LineTap {
+  public:
+    // Clears `geometry` and collects into it.
+    static std::unique_ptr<GeometryCollector> Create(DrawingGeometry& geometry);
+    virtual ~GeometryCollector() = default;
+    // At the end of the lines: an entity the drawing cut off is drawn as far
+    // as it goes.
+    virtual void Finish() = 0;
+};
+
+}  // namespace korvel

@@ -1,0 +1,173 @@
+// The drawing geometry of the preview's pass: the pass writes the same with it
+// as without it, and a few shapes exactly. tests/geometry holds it against
+// ezdxf over the corpus.
+#include "engine/drawing_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/byte_source.h"
+#include "engine/point_preview.h"
+#include "run/drawing_conversion.h"
+#include "support/test_support.h"
+
+namespace korvel {
+namespace {
+
+struct PreviewRun {
+    std::string lines;
+    RunReport report;
+    RunCounters counters;
+    std::string error;
+};
+
+PreviewRun Preview(const std::string& drawing, const ExportSettings& settings,
+                   const PassOptions& options, bool withGeometry, std::size_t& polylines) {
+    const NameTables names = ShippedNameTables();
+    FixedListsHost host({"Number", "X", "Y", "Z", "Code"},
+                        {"Entity type", "Layer", "Handle", "Block name", "Text"});
+    PointPreview preview;
+    preview.CollectGeometry(withGeometry);
+    DrawingConverter converter(settings, names, host, options);
+    DrawingJob job;
+    job.dxfPath = drawing;
+    job.observer = &preview;
+    const DrawingOutcome outcome = converter.Convert(job);
+    polylines = preview.Geometry().Polylines();
+    return {preview.Lines(), outcome.lines, outcome.counters, outcome.errorText};
+}
+
+// Every corpus drawing under the defaults, and with every type and the
+// contents of blocks (which reads the tables through the tapped reader).
+TEST(DrawingGeometry, LeavesTheLinesAndReportOfEveryCorpusDrawingAsTheyAre) {
+    const auto files = test::CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "corpus of real drawings not found beside the checkout";
+    ExportSettings everyType = test::DefaultSettings();
+    for (const auto& f : AllNamedFields())
+        if (f.kind == NamedField::Kind::Bool && f.name != "ForceZ") everyType.image[f.offset] = 1;
+    PassOptions blocks;
+    blocks.extended.blockContents = true;
+    int drawn = 0;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.string());
+        for (const auto& [settings, options] :
+             {std::pair{test::DefaultSettings(), PassOptions{}}, std::pair{everyType, blocks}}) {
+            std::size_t none = 0, polylines = 0;
+            const PreviewRun plain = Preview(file.string(), settings, options, false, none);
+            const PreviewRun tapped = Preview(file.string(), settings, options, true, polylines);
+            EXPECT_EQ(none, 0u);
+            EXPECT_TRUE(tapped.lines == plain.lines);
+            EXPECT_EQ(tapped.report, plain.report);
+            EXPECT_EQ(tapped.counters, plain.counters);
+            EXPECT_EQ(tapped.error, plain.error);
+            drawn += polylines > 0 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(drawn, 200);
+}
+
+DrawingGeometry GeometryOf(const std::vector<std::string>& lines) {
+    const std::string dxf = test::Dxf(lines);
+    MemorySource source(dxf);
+    RunReport report;
+    const NameTables names = ShippedNameTables();
+    FixedListsHost host({"X", "Y"}, {});
+    const ExportSettings settings = test::DefaultSettings();
+    FilePass pass(settings, names, host, report);
+    PointPreview preview;
+    preview.CollectGeometry();
+    pass.ConvertToObserver(source, preview, "made.dxf");
+    return preview.Geometry();
+}
+
+double Distance(const DrawingGeometry& g, std::size_t vertex, double x, double y) {
+    return std::hypot(g.X(vertex) - x, g.Y(vertex) - y);
+}
+
+// A bulge of 1 is half a circle (clockwise below the chord for -1), a closed
+// polyline ends where it starts, a circle upside down (extrusion 0 0 -1) lies
+// mirrored in X, and a block is drawn where it is inserted, rotated and
+// scaled about its base point, with a mark at the insertion point.
+TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
+    // clang-format off
+    const DrawingGeometry g = GeometryOf({
+        "  0", "SECTION", "  2", "BLOCKS",
+        "  0", "BLOCK", "  2", "tick", " 10", "1", " 20", "0", " 30", "0",
+        "  0", "LINE", "  8", "0", " 10", "1", " 20", "0", " 30", "0", " 11", "2", " 21", "0", " 31", "0",
+        "  0", "ENDBLK",
+        "  0", "ENDSEC",
+        "  0", "SECTION", "  2", "ENTITIES",
+        "  0", "LWPOLYLINE", "  8", "A", " 90", "2", " 70", "0",
+        " 10", "1000", " 20", "500", " 42", "1", " 10", "1002", " 20", "500",
+        "  0", "LWPOLYLINE", "  8", "A", " 90", "3", " 70", "1",
+        " 10", "0", " 20", "0", " 10", "4", " 20", "0", " 10", "4", " 20", "3",
+        "  0", "CIRCLE", "  8", "A", " 10", "5", " 20", "0", " 30", "0", " 40", "2",
+        "210", "0", "220", "0", "230", "-1",
+        "  0", "INSERT", "  8", "A", "  2", "TICK", " 10", "10", " 20", "20", " 30", "0",
+        " 41", "2", " 42", "2", " 50", "90",
+        "  0", "ENDSEC", "  0", "EOF"});
+    // clang-format on
+    ASSERT_EQ(g.Polylines(), 4u);
+    EXPECT_FALSE(g.truncated);
+    EXPECT_EQ(g.originX, 1000);
+    EXPECT_EQ(g.originY, 500);
+
+    // Half a circle about (1001, 500), counterclockwise from (1000, 500): below.
+    EXPECT_EQ(g.types[0], EntityType::Polyline2D);
+    ASSERT_EQ(g.End(0) - g.Start(0), 33u);
+    for (std::size_t v = g.Start(0); v < g.End(0); ++v)
+        EXPECT_NEAR(Distance(g, v, 1001, 500), 1, 1e-5);
+    EXPECT_EQ(g.X(0), 1000);
+    EXPECT_EQ(g.X(32), 1002);
+    EXPECT_NEAR(Distance(g, 16, 1001, 499), 0, 1e-5);
+
+    ASSERT_EQ(g.End(1) - g.Start(1), 4u);
+    EXPECT_EQ(g.X(g.Start(1)), g.X(g.End(1) - 1));
+    EXPECT_EQ(g.Y(g.Start(1)), g.Y(g.End(1) - 1));
+    EXPECT_EQ(g.X(g.Start(1) + 2), 4);
+    EXPECT_EQ(g.Y(g.Start(1) + 2), 3);
+
+    EXPECT_EQ(g.types[2], EntityType::Circle);
+    ASSERT_EQ(g.End(2) - g.Start(2), 65u);
+    for (std::size_t v = g.Start(2); v < g.End(2); ++v) EXPECT_NEAR(Distance(g, v, -5, 0), 2, 1e-4);
+    EXPECT_EQ(g.X(g.Start(2)), -7);
+
+    // The block's line from its base point (1, 0) to (2, 0): at the insertion
+    // point, twice as long, turned a quarter.
+    EXPECT_EQ(g.types[3], EntityType::Line);
+    ASSERT_EQ(g.End(3) - g.Start(3), 2u);
+    EXPECT_NEAR(Distance(g, g.Start(3), 10, 20), 0, 1e-5);
+    EXPECT_NEAR(Distance(g, g.Start(3) + 1, 10, 22), 0, 1e-5);
+    ASSERT_EQ(g.Marks(), 1u);
+    EXPECT_EQ(g.markTypes[0], EntityType::Block);
+    EXPECT_EQ(g.MarkX(0), 10);
+    EXPECT_EQ(g.MarkY(0), 20);
+
+    EXPECT_NEAR(g.extent.minX, -7, 1e-9);
+    EXPECT_NEAR(g.extent.maxX, 1002, 1e-9);
+    EXPECT_NEAR(g.extent.minY, -2, 1e-9);
+    EXPECT_NEAR(g.extent.maxY, 500, 1e-9);
+}
+
+// A block that inserts itself is drawn to the nesting cap, and says so.
+TEST(DrawingGeometry, StopsABlockThatInsertsItself) {
+    // clang-format off
+    const DrawingGeometry g = GeometryOf({
+        "  0", "SECTION", "  2", "BLOCKS",
+        "  0", "BLOCK", "  2", "loop", " 10", "0", " 20", "0", " 30", "0",
+        "  0", "LINE", " 10", "0", " 20", "0", " 30", "0", " 11", "1", " 21", "0", " 31", "0",
+        "  0", "INSERT", "  2", "loop", " 10", "1", " 20", "0", " 30", "0",
+        "  0", "ENDBLK",
+        "  0", "ENDSEC",
+        "  0", "SECTION", "  2", "ENTITIES",
+        "  0", "INSERT", "  2", "loop", " 10", "0", " 20", "0", " 30", "0",
+        "  0", "ENDSEC", "  0", "EOF"});
+    // clang-format on
+    EXPECT_TRUE(g.truncated);
+    ASSERT_EQ(g.Polylines(), static_cast<std::size_t>(DrawingGeometry::kMostNesting));
+    EXPECT_EQ(g.X(g.End(g.Polylines() - 1) - 1), DrawingGeometry::kMostNesting);
+}
+
+}  // namespace
+}  // namespace korvel
