@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -67,7 +68,15 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 // A value that is no number counts as 0, as a missing group would.
+// The plain form quickly; any other the way the data lines read it.
 double Number(std::string_view text) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    while (first < last && Blank(*first)) ++first;
+    while (last > first && Blank(last[-1])) --last;
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error == std::errc() && end == last && first < last && *first != '+') return value;
     return NumberValue(text).value_or(0.0);
 }
 
@@ -254,6 +263,7 @@ class Collector final : public GeometryCollector {
                 double z);
     void BulgeTo(const PolyVertex& from, const PolyVertex& to, double z);
     void ArcPoints(Vec3 center, double radius, double start, double sweep);
+    void ArcRun(Vec3 center, double radius, double start, double step, int first, int last);
     void EllipsePoints();
     void SplinePoints();
     template <typename Curve>
@@ -681,22 +691,29 @@ void Collector::BulgeTo(const PolyVertex& from, const PolyVertex& to, double z) 
         const double radius = chord * (1 + b * b) / (4 * std::abs(b));
         const double start = std::atan2(from.y - cy, from.x - cx);
         const int n = ArcSegments(turn);
-        for (int k = 1; k < n; ++k) {
-            const double angle = start + turn * k / n;
-            Push({cx + radius * std::cos(angle), cy + radius * std::sin(angle), z});
-        }
+        ArcRun({cx, cy, z}, radius, start, turn / n, 1, n - 1);
     }
     Push({to.x, to.y, z});
+}
+
+// Points `first` to `last` of an arc from angle `start` in steps of `step`,
+// turned one step after another.
+void Collector::ArcRun(Vec3 center, double radius, double start, double step, int first, int last) {
+    const double c1 = std::cos(step), s1 = std::sin(step);
+    double c = std::cos(start + step * first), s = std::sin(start + step * first);
+    for (int k = first; k <= last; ++k) {
+        Push({center.x + radius * c, center.y + radius * s, center.z});
+        const double turned = c * c1 - s * s1;
+        s = s * c1 + c * s1;
+        c = turned;
+    }
 }
 
 void Collector::ArcPoints(Vec3 center, double radius, double start, double sweep) {
     if (!(radius > 0) || !std::isfinite(radius) || !std::isfinite(start) || !std::isfinite(sweep))
         return;
     const int n = ArcSegments(sweep);
-    for (int k = 0; k <= n; ++k) {
-        const double angle = start + sweep * k / n;
-        Push({center.x + radius * std::cos(angle), center.y + radius * std::sin(angle), center.z});
-    }
+    ArcRun(center, radius, start, sweep / n, 0, n);
 }
 
 // In world coordinates: the minor axis is the extrusion direction across the
@@ -868,13 +885,23 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
         truncated_ = full_ = true;
         return false;
     }
+    if (points.empty()) return true;
     out_.starts.push_back(static_cast<std::uint32_t>(out_.Vertices()));
     out_.types.push_back(type);
+    Take(points.front().x, points.front().y);
+    GeometryExtent e = out_.extent;
+    const std::size_t at = out_.xy.size();
+    out_.xy.resize(at + 2 * points.size());
+    float* xy = out_.xy.data() + at;
     for (const Vec3& p : points) {
-        Take(p.x, p.y);
-        out_.xy.push_back(static_cast<float>(p.x - out_.originX));
-        out_.xy.push_back(static_cast<float>(p.y - out_.originY));
+        e.minX = std::min(e.minX, p.x);
+        e.minY = std::min(e.minY, p.y);
+        e.maxX = std::max(e.maxX, p.x);
+        e.maxY = std::max(e.maxY, p.y);
+        *xy++ = static_cast<float>(p.x - out_.originX);
+        *xy++ = static_cast<float>(p.y - out_.originY);
     }
+    out_.extent = e;
     return true;
 }
 
