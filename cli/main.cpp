@@ -134,6 +134,8 @@ int WritePreview(const CliOptions& options, const std::string& dxfPath,
     preview.Compose(settings, names, fields, code);
     std::error_code size;
     preview.ExpectDrawingSize(std::filesystem::file_size(PathFromText(dxfPath), size));
+    // The drawing's own geometry, to be drawn behind the points.
+    preview.CollectGeometry();
     try {
         if (!PreviewDrawing(dxfPath, settings, names, host, passOptions, preview)) {
             std::fprintf(stderr, "korvel-cli: %s: %s\n", options.files[0].c_str(),
