@@ -20,9 +20,9 @@
 namespace korvel {
 
 std::size_t DrawingGeometry::Bytes() const {
-    return (xy.capacity() + markXY.capacity()) * sizeof(float) +
-           starts.capacity() * sizeof(std::uint32_t) +
-           (types.capacity() + markTypes.capacity()) * sizeof(EntityType);
+    return xy.size() * sizeof(float) + (anchors.size() + markXY.size()) * sizeof(double) +
+           starts.size() * sizeof(std::uint32_t) +
+           (types.size() + markTypes.size()) * sizeof(EntityType);
 }
 
 void DrawingGeometry::Clear() {
@@ -115,18 +115,16 @@ double Offset(Vec3 p, Vec3 a, Vec3 b) {
     return Length({ap.x - t * ab.x, ap.y - t * ab.y, ap.z - t * ab.z});
 }
 
-// Chords of a circular arc that turns through `sweep` radians: its share of
-// a whole turn's, and as many as keep each within the tolerance of the
-// arc's size.
+// Chords of a circular arc that turns through `sweep` radians: as many as
+// keep each within the tolerance of the arc's size.
 int ArcSegments(double sweep) {
     sweep = std::min(std::abs(sweep), kTurn);
-    const double share = sweep / kTurn * DrawingGeometry::kSegmentsPerTurn;
     // The sagitta of a chord over angle a is r (1 - cos(a / 2)); the size
     // is the chord of the whole arc, 2 r sin(sweep / 2), or the diameter.
     const double size = sweep >= std::numbers::pi ? 2 : 2 * std::sin(sweep / 2);
     const double step = 2 * std::acos(1 - DrawingGeometry::kCurveTolerance * size);
-    const double needed = step > 0 ? sweep / step : share;
-    return std::max(static_cast<int>(std::ceil(std::max(share, needed) - 1e-9)), 1);
+    if (!(step > 0)) return 1;
+    return std::max(static_cast<int>(std::ceil(sweep / step - 1e-9)), 1);
 }
 
 // The angle from `start` to `end` counterclockwise, in (0, turn]: equal
@@ -195,41 +193,51 @@ struct BlockRef {
     std::size_t before = 0;  // the polylines of the block before it
 };
 
-// A block's geometry in its own coordinates, as float offsets from its first
-// vertex (x, y, z: an INSERT may tilt it).
+// A block's geometry in its own coordinates, as the drawing's is kept but in
+// x, y and z (an INSERT may tilt it).
 struct BlockGeometry {
     Vec3 base;
-    Vec3 origin;
-    bool hasOrigin = false;
-    std::vector<float> xyz;
+    std::vector<float> xyz;  // offsets from the anchor of the polyline
     std::vector<std::uint32_t> starts;
+    std::vector<Vec3> anchors;
     std::vector<EntityType> types;
-    std::vector<float> markXyz;
+    std::vector<Vec3> marks;
     std::vector<EntityType> markTypes;
     std::vector<BlockRef> refs;
 
     std::size_t Vertices() const { return xyz.size() / 3; }
-    Vec3 Vertex(std::size_t i) const {
-        return {origin.x + xyz[3 * i], origin.y + xyz[3 * i + 1], origin.z + xyz[3 * i + 2]};
+    Vec3 Vertex(std::size_t i, std::size_t v) const {
+        const Vec3& a = anchors[i];
+        return {a.x + xyz[3 * v], a.y + xyz[3 * v + 1], a.z + xyz[3 * v + 2]};
     }
-    Vec3 Mark(std::size_t i) const {
-        return {origin.x + markXyz[3 * i], origin.y + markXyz[3 * i + 1],
-                origin.z + markXyz[3 * i + 2]};
-    }
-    void Offsets(std::vector<float>& list, Vec3 p) {
-        if (!hasOrigin) {
-            origin = p;
-            hasOrigin = true;
+    void Add(EntityType type, const std::vector<Vec3>& points) {
+        const Vec3 a = points.front();
+        starts.push_back(static_cast<std::uint32_t>(Vertices()));
+        anchors.push_back(a);
+        types.push_back(type);
+        for (const Vec3& p : points) {
+            xyz.push_back(static_cast<float>(p.x - a.x));
+            xyz.push_back(static_cast<float>(p.y - a.y));
+            xyz.push_back(static_cast<float>(p.z - a.z));
         }
-        list.push_back(static_cast<float>(p.x - origin.x));
-        list.push_back(static_cast<float>(p.y - origin.y));
-        list.push_back(static_cast<float>(p.z - origin.z));
     }
 };
 
 class Collector final : public GeometryCollector {
   public:
-    explicit Collector(DrawingGeometry& geometry) : out_(geometry) { out_.Clear(); }
+    Collector(DrawingGeometry& geometry, std::uint64_t drawingBytes) : out_(geometry) {
+        out_.Clear();
+        // A vertex takes some 36 bytes of a drawing, a polyline some 470
+        // (the survey drawings of the benchmark): room for twice as many.
+        const auto room = [&](std::uint64_t bytesEach) {
+            return static_cast<std::size_t>(
+                std::min<std::uint64_t>(drawingBytes / bytesEach, DrawingGeometry::kMostVertices));
+        };
+        out_.xy.reserve(2 * room(18));
+        out_.starts.reserve(room(235));
+        out_.anchors.reserve(2 * room(235));
+        out_.types.reserve(room(235));
+    }
 
     void Line(std::string_view line) override {
         if (codeNext_) {
@@ -310,7 +318,6 @@ class Collector final : public GeometryCollector {
 
     std::vector<Vec3> points_, placed_;
     double tolerance_ = 0;  // of the spline being flattened
-    bool hasOrigin_ = false;
     bool truncated_ = false;
 };
 
@@ -396,6 +403,14 @@ void Collector::EndBlockHeader() {
     blocks_.back().base = blockBase_;
 }
 
+// Whether Z moves the entity in X and Y: in a block (an INSERT may tilt
+// it), or in object coordinates, which may be tilted themselves. The other
+// entities of model space are drawn from X and Y alone.
+bool NeedsZ(const Entity& e) {
+    return e.block != kNone || (e.kind != Kind::Line && e.kind != Kind::Ellipse &&
+                                e.kind != Kind::MText && e.kind != Kind::Spline);
+}
+
 // Appends `value` to a list of the entity's, up to the cap.
 template <typename T>
 bool Append(std::vector<T>& list, const T& value, bool& truncated) {
@@ -458,6 +473,7 @@ void Collector::Group(int code, std::string_view value) {
             }
             break;
         case 30:
+            if (!NeedsZ(e)) break;
             if (kind == Kind::Spline) {
                 if (!e.control.empty()) e.control.back().z = Number(value);
             } else {
@@ -478,6 +494,7 @@ void Collector::Group(int code, std::string_view value) {
             }
             break;
         case 31:
+            if (!NeedsZ(e)) break;
             if (kind == Kind::Spline) {
                 if (!e.fit.empty()) e.fit.back().z = Number(value);
             } else {
@@ -553,7 +570,9 @@ void Collector::VertexGroup(int code, std::string_view value) {
             vertex_.y = Number(value);
             break;
         case 30:
-            vertex_.z = Number(value);
+            // Only in a block: a 2D polyline lies at its elevation, and a 3D
+            // one of model space is drawn from X and Y.
+            if (entity_.block != kNone) vertex_.z = Number(value);
             break;
         case 42:
             vertex_.bulge = Number(value);
@@ -734,8 +753,8 @@ void Collector::EllipsePoints() {
         return Vec3{e.a.x + c * major.x + s * minor.x, e.a.y + c * major.y + s * minor.y,
                     e.a.z + c * major.z + s * minor.z};
     };
-    // The share of a whole turn's chords, then those that stray too far from
-    // the curve halved: its curvature changes along it.
+    // The chords of a circular arc of the same sweep, then those that stray
+    // too far from the curve halved: its curvature changes along it.
     const int n = std::max(ArcSegments(sweep), 2);
     std::vector<Vec3>& base = placed_;
     base.clear();
@@ -844,10 +863,7 @@ void Collector::Put(EntityType type) {
         return;
     }
     blockVertices_ += points_.size();
-    BlockGeometry& block = blocks_[entity_.block];
-    block.starts.push_back(static_cast<std::uint32_t>(block.Vertices()));
-    block.types.push_back(type);
-    for (const Vec3& p : points_) block.Offsets(block.xyz, p);
+    blocks_[entity_.block].Add(type, points_);
 }
 
 void Collector::PutMark(EntityType type, Vec3 p) {
@@ -863,16 +879,11 @@ void Collector::PutMark(EntityType type, Vec3 p) {
     ++blockVertices_;
     BlockGeometry& block = blocks_[entity_.block];
     block.markTypes.push_back(type);
-    block.Offsets(block.markXyz, p);
+    block.marks.push_back(p);
 }
 
 void Collector::Take(double x, double y) {
-    if (!hasOrigin_) {
-        hasOrigin_ = true;
-        out_.originX = x;
-        out_.originY = y;
-        out_.extent = {x, y, x, y};
-    }
+    if (out_.Empty()) out_.extent = {x, y, x, y};
     GeometryExtent& e = out_.extent;
     e.minX = std::min(e.minX, x);
     e.minY = std::min(e.minY, y);
@@ -886,9 +897,12 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
         return false;
     }
     if (points.empty()) return true;
+    const double ax = points.front().x, ay = points.front().y;
+    Take(ax, ay);
     out_.starts.push_back(static_cast<std::uint32_t>(out_.Vertices()));
+    out_.anchors.push_back(ax);
+    out_.anchors.push_back(ay);
     out_.types.push_back(type);
-    Take(points.front().x, points.front().y);
     GeometryExtent e = out_.extent;
     const std::size_t at = out_.xy.size();
     out_.xy.resize(at + 2 * points.size());
@@ -898,8 +912,8 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
         e.minY = std::min(e.minY, p.y);
         e.maxX = std::max(e.maxX, p.x);
         e.maxY = std::max(e.maxY, p.y);
-        *xy++ = static_cast<float>(p.x - out_.originX);
-        *xy++ = static_cast<float>(p.y - out_.originY);
+        *xy++ = static_cast<float>(p.x - ax);
+        *xy++ = static_cast<float>(p.y - ay);
     }
     out_.extent = e;
     return true;
@@ -913,8 +927,8 @@ void Collector::AddMark(EntityType type, Vec3 p) {
     }
     Take(p.x, p.y);
     out_.markTypes.push_back(type);
-    out_.markXY.push_back(static_cast<float>(p.x - out_.originX));
-    out_.markXY.push_back(static_cast<float>(p.y - out_.originY));
+    out_.markXY.push_back(p.x);
+    out_.markXY.push_back(p.y);
 }
 
 void Collector::PlaceRef(const BlockRef& ref, const Transform& outer, int depth) {
@@ -949,17 +963,18 @@ void Collector::Place(std::size_t index, const Transform& toWorld, int depth) {
             i + 1 < block.starts.size() ? block.starts[i + 1] : block.Vertices();
         placed_.clear();
         for (std::size_t v = block.starts[i]; v < end; ++v)
-            placed_.push_back(toWorld.Apply(block.Vertex(v)));
+            placed_.push_back(toWorld.Apply(block.Vertex(i, v)));
         if (!AddPolyline(block.types[i], placed_)) return;
     }
     for (std::size_t m = 0; m < block.markTypes.size(); ++m)
-        AddMark(block.markTypes[m], toWorld.Apply(block.Mark(m)));
+        AddMark(block.markTypes[m], toWorld.Apply(block.marks[m]));
 }
 
 }  // namespace
 
-std::unique_ptr<GeometryCollector> GeometryCollector::Create(DrawingGeometry& geometry) {
-    return std::make_unique<Collector>(geometry);
+std::unique_ptr<GeometryCollector> GeometryCollector::Create(DrawingGeometry& geometry,
+                                                             std::uint64_t drawingBytes) {
+    return std::make_unique<Collector>(geometry, drawingBytes);
 }
 
 }  // namespace korvel

@@ -23,20 +23,21 @@ struct GeometryExtent {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
 };
 
-// Polylines as one flat list of vertices (float offsets from one origin: 8
-// bytes a vertex), the start of each polyline and the entity type it comes
-// from, for colouring.
+// Polylines as one flat list of vertices, the start of each polyline, where
+// it is anchored and the entity type it comes from, for colouring. A vertex
+// is a float offset from its polyline's anchor, the first vertex in double:
+// 8 bytes a vertex and 25 a polyline, and as exact as the float is across
+// the polyline, never across the drawing (an entity at 0,0 beside survey
+// coordinates of millions leaves the others exact).
 struct DrawingGeometry {
     // Past this many vertices (polylines and marks together) the rest of the
     // geometry is left out and `truncated` says so: 64 MB of vertices.
     static constexpr std::size_t kMostVertices = 8'000'000;
-    // A whole circle is a polygon of this many sides at least, and an arc
-    // or a bulge of a polyline gets its share of them...
-    static constexpr int kSegmentsPerTurn = 64;
-    // ...and more where a chord would stray from the arc by more than this
-    // share of the arc's size (the chord between its ends, or the diameter):
-    // a flat arc of a large radius is no straight line. An ellipse is
-    // flattened to the same share of the diagonal of its box.
+    // No chord of an arc or a bulge strays from it by more than this share
+    // of the arc's size (the chord between its ends, or the diameter): a
+    // whole circle is a polygon of 50 sides, a quarter of 15, and a flat arc
+    // of a large radius is no straight line. An ellipse is flattened to the
+    // same share of the diagonal of its box.
     static constexpr double kCurveTolerance = 1e-3;
     // A spline is flattened until no chord strays from the curve by more
     // than this share of the diagonal of its control points' box.
@@ -46,18 +47,18 @@ struct DrawingGeometry {
     // Block placements drawn in all, nested ones included.
     static constexpr std::size_t kMostPlacements = 4'000'000;
 
-    // Every vertex and mark is an offset from here: the first one met.
-    double originX = 0, originY = 0;
-    // x, y of every vertex, polyline after polyline.
+    // x, y of every vertex, polyline after polyline, less its polyline's anchor.
     std::vector<float> xy;
     // The first vertex of each polyline (an index of vertices, not of floats).
     std::vector<std::uint32_t> starts;
+    // x, y of the first vertex of each polyline.
+    std::vector<double> anchors;
     // The entity type each polyline comes from; the entities of a block keep
     // their own type.
     std::vector<EntityType> types;
     // The insertion points of texts (Text, MText) and of the block references
     // of model space (Block), as x, y.
-    std::vector<float> markXY;
+    std::vector<double> markXY;
     std::vector<EntityType> markTypes;
     // Of every vertex and mark; meaningless while Empty().
     GeometryExtent extent;
@@ -74,11 +75,16 @@ struct DrawingGeometry {
     std::size_t End(std::size_t i) const {
         return i + 1 < starts.size() ? starts[i + 1] : Vertices();
     }
-    double X(std::size_t vertex) const { return originX + xy[2 * vertex]; }
-    double Y(std::size_t vertex) const { return originY + xy[2 * vertex + 1]; }
-    double MarkX(std::size_t mark) const { return originX + markXY[2 * mark]; }
-    double MarkY(std::size_t mark) const { return originY + markXY[2 * mark + 1]; }
-    // The memory the lists take.
+    double AnchorX(std::size_t i) const { return anchors[2 * i]; }
+    double AnchorY(std::size_t i) const { return anchors[2 * i + 1]; }
+    // Vertex `vertex` (from Start(i) to End(i)) of polyline i.
+    double X(std::size_t i, std::size_t vertex) const { return anchors[2 * i] + xy[2 * vertex]; }
+    double Y(std::size_t i, std::size_t vertex) const {
+        return anchors[2 * i + 1] + xy[2 * vertex + 1];
+    }
+    double MarkX(std::size_t mark) const { return markXY[2 * mark]; }
+    double MarkY(std::size_t mark) const { return markXY[2 * mark + 1]; }
+    // The memory the lists hold (not the room set aside for them).
     std::size_t Bytes() const;
     void Clear();
 };
@@ -87,8 +93,12 @@ struct DrawingGeometry {
 // geometry. Any line at all may come: what it cannot read it passes over.
 class GeometryCollector : public LineTap {
   public:
-    // Clears `geometry` and collects into it.
-    static std::unique_ptr<GeometryCollector> Create(DrawingGeometry& geometry);
+    // Clears `geometry` and collects into it. The size of the drawing, when
+    // known, sets aside room for its vertices at once: the room they do not
+    // take is never touched, and so takes no memory, while lists that grow
+    // by doubling would copy themselves and hold the old copy meanwhile.
+    static std::unique_ptr<GeometryCollector> Create(DrawingGeometry& geometry,
+                                                     std::uint64_t drawingBytes = 0);
     virtual ~GeometryCollector() = default;
     // At the end of the lines: an entity the drawing cut off is drawn as far
     // as it goes.

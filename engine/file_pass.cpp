@@ -124,7 +124,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     // shown to the collector as well.
     std::unique_ptr<GeometryCollector> geometry;
     if (DrawingGeometry* target = observer != nullptr ? observer->GeometryTarget() : nullptr) {
-        geometry = GeometryCollector::Create(*target);
+        geometry = GeometryCollector::Create(*target, source.Size());
         reader.SetTap(geometry.get());
     }
     DxfCursor cursor(reader);

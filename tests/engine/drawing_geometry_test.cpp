@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "engine/byte_source.h"
 #include "engine/point_preview.h"
@@ -81,14 +82,15 @@ DrawingGeometry GeometryOf(const std::vector<std::string>& lines) {
     return preview.Geometry();
 }
 
-double Distance(const DrawingGeometry& g, std::size_t vertex, double x, double y) {
-    return std::hypot(g.X(vertex) - x, g.Y(vertex) - y);
+double Distance(const DrawingGeometry& g, std::size_t i, std::size_t vertex, double x, double y) {
+    return std::hypot(g.X(i, vertex) - x, g.Y(i, vertex) - y);
 }
 
 // A bulge of 1 is half a circle (clockwise below the chord for -1), a closed
 // polyline ends where it starts, a circle upside down (extrusion 0 0 -1) lies
-// mirrored in X, and a block is drawn where it is inserted, rotated and
-// scaled about its base point, with a mark at the insertion point.
+// mirrored in X, a block is drawn where it is inserted, rotated and scaled
+// about its base point, with a mark at the insertion point, and a line in
+// survey coordinates beside all that near 0, 0 is as exact as its own size.
 TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
     // clang-format off
     const DrawingGeometry g = GeometryOf({
@@ -106,48 +108,63 @@ TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
         "210", "0", "220", "0", "230", "-1",
         "  0", "INSERT", "  8", "A", "  2", "TICK", " 10", "10", " 20", "20", " 30", "0",
         " 41", "2", " 42", "2", " 50", "90",
+        "  0", "LINE", "  8", "A", " 10", "5500000.125", " 20", "6100000.25", " 30", "0",
+        " 11", "5500003.125", " 21", "6100004.25", " 31", "0",
         "  0", "ENDSEC", "  0", "EOF"});
     // clang-format on
-    ASSERT_EQ(g.Polylines(), 4u);
+    ASSERT_EQ(g.Polylines(), 5u);
     EXPECT_FALSE(g.truncated);
-    EXPECT_EQ(g.originX, 1000);
-    EXPECT_EQ(g.originY, 500);
+    EXPECT_EQ(g.AnchorX(0), 1000);
+    EXPECT_EQ(g.AnchorY(0), 500);
 
     // Half a circle about (1001, 500), counterclockwise from (1000, 500): below.
     EXPECT_EQ(g.types[0], EntityType::Polyline2D);
-    ASSERT_EQ(g.End(0) - g.Start(0), 33u);
-    for (std::size_t v = g.Start(0); v < g.End(0); ++v)
-        EXPECT_NEAR(Distance(g, v, 1001, 500), 1, 1e-5);
-    EXPECT_EQ(g.X(0), 1000);
-    EXPECT_EQ(g.X(32), 1002);
-    EXPECT_NEAR(Distance(g, 16, 1001, 499), 0, 1e-5);
+    // 25 chords keep within 1e-3 of the diameter: 1 - cos(pi / 50) < 0.002.
+    ASSERT_EQ(g.End(0) - g.Start(0), 26u);
+    for (std::size_t v = g.Start(0); v < g.End(0); ++v) {
+        EXPECT_NEAR(Distance(g, 0, v, 1001, 500), 1, 1e-6);
+        EXPECT_LE(g.Y(0, v), 500);
+    }
+    EXPECT_EQ(g.X(0, 0), 1000);
+    EXPECT_EQ(g.X(0, 25), 1002);
+    EXPECT_EQ(g.Y(0, 25), 500);
+    // Half a step before the lowest point, at 3 pi / 2.
+    const double half = std::numbers::pi / 50;
+    EXPECT_NEAR(Distance(g, 0, 12, 1001 - std::sin(half), 500 - std::cos(half)), 0, 1e-6);
 
     ASSERT_EQ(g.End(1) - g.Start(1), 4u);
-    EXPECT_EQ(g.X(g.Start(1)), g.X(g.End(1) - 1));
-    EXPECT_EQ(g.Y(g.Start(1)), g.Y(g.End(1) - 1));
-    EXPECT_EQ(g.X(g.Start(1) + 2), 4);
-    EXPECT_EQ(g.Y(g.Start(1) + 2), 3);
+    EXPECT_EQ(g.X(1, g.Start(1)), g.X(1, g.End(1) - 1));
+    EXPECT_EQ(g.Y(1, g.Start(1)), g.Y(1, g.End(1) - 1));
+    EXPECT_EQ(g.X(1, g.Start(1) + 2), 4);
+    EXPECT_EQ(g.Y(1, g.Start(1) + 2), 3);
 
     EXPECT_EQ(g.types[2], EntityType::Circle);
-    ASSERT_EQ(g.End(2) - g.Start(2), 65u);
-    for (std::size_t v = g.Start(2); v < g.End(2); ++v) EXPECT_NEAR(Distance(g, v, -5, 0), 2, 1e-4);
-    EXPECT_EQ(g.X(g.Start(2)), -7);
+    ASSERT_EQ(g.End(2) - g.Start(2), 51u);
+    for (std::size_t v = g.Start(2); v < g.End(2); ++v)
+        EXPECT_NEAR(Distance(g, 2, v, -5, 0), 2, 1e-6);
+    EXPECT_EQ(g.X(2, g.Start(2)), -7);
 
     // The block's line from its base point (1, 0) to (2, 0): at the insertion
     // point, twice as long, turned a quarter.
     EXPECT_EQ(g.types[3], EntityType::Line);
     ASSERT_EQ(g.End(3) - g.Start(3), 2u);
-    EXPECT_NEAR(Distance(g, g.Start(3), 10, 20), 0, 1e-5);
-    EXPECT_NEAR(Distance(g, g.Start(3) + 1, 10, 22), 0, 1e-5);
+    EXPECT_NEAR(Distance(g, 3, g.Start(3), 10, 20), 0, 1e-9);
+    EXPECT_NEAR(Distance(g, 3, g.Start(3) + 1, 10, 22), 0, 1e-6);
     ASSERT_EQ(g.Marks(), 1u);
     EXPECT_EQ(g.markTypes[0], EntityType::Block);
     EXPECT_EQ(g.MarkX(0), 10);
     EXPECT_EQ(g.MarkY(0), 20);
 
+    EXPECT_EQ(g.X(4, g.Start(4)), 5500000.125);
+    EXPECT_EQ(g.Y(4, g.Start(4)), 6100000.25);
+    EXPECT_EQ(g.X(4, g.Start(4) + 1), 5500003.125);
+    EXPECT_EQ(g.Y(4, g.Start(4) + 1), 6100004.25);
+
     EXPECT_NEAR(g.extent.minX, -7, 1e-9);
-    EXPECT_NEAR(g.extent.maxX, 1002, 1e-9);
-    EXPECT_NEAR(g.extent.minY, -2, 1e-9);
-    EXPECT_NEAR(g.extent.maxY, 500, 1e-9);
+    EXPECT_EQ(g.extent.maxX, 5500003.125);
+    // The circle's lowest vertex, half a step from its lowest point.
+    EXPECT_NEAR(g.extent.minY, -2 * std::cos(half), 1e-9);
+    EXPECT_EQ(g.extent.maxY, 6100004.25);
 }
 
 // A block that inserts itself is drawn to the nesting cap, and says so.
@@ -166,7 +183,8 @@ TEST(DrawingGeometry, StopsABlockThatInsertsItself) {
     // clang-format on
     EXPECT_TRUE(g.truncated);
     ASSERT_EQ(g.Polylines(), static_cast<std::size_t>(DrawingGeometry::kMostNesting));
-    EXPECT_EQ(g.X(g.End(g.Polylines() - 1) - 1), DrawingGeometry::kMostNesting);
+    const std::size_t last = g.Polylines() - 1;
+    EXPECT_EQ(g.X(last, g.End(last) - 1), DrawingGeometry::kMostNesting);
 }
 
 }  // namespace

@@ -3,11 +3,11 @@
 //
 //   korvel_geometry_dump DRAWING
 //
-// "origin X Y", then "P TYPE N" and N lines "X Y" for each polyline, "M TYPE X Y" for each mark
+// "P TYPE N" and N lines "X Y" for each polyline, "M TYPE X Y" for each mark
 // (TYPE: the index of the entity type), "truncated" when something was left
 // out, and "error TEXT" when the pass ended in an error (what it had read
-// stands above it). Coordinates as the preview holds them: the origin plus
-// each float offset.
+// stands above it). Coordinates as the preview holds them: each polyline's
+// anchor plus the float offsets of its vertices.
 #include <cstdio>
 #include <exception>
 
@@ -37,11 +37,10 @@ int main(int argc, char** argv) {
         error = e.what();
     }
     const DrawingGeometry& g = preview.Geometry();
-    std::printf("origin %.17g %.17g\n", g.originX, g.originY);
     for (std::size_t i = 0; i < g.Polylines(); ++i) {
         std::printf("P %d %zu\n", static_cast<int>(g.types[i]), g.End(i) - g.Start(i));
         for (std::size_t v = g.Start(i); v < g.End(i); ++v)
-            std::printf("%.17g %.17g\n", g.X(v), g.Y(v));
+            std::printf("%.17g %.17g\n", g.X(i, v), g.Y(i, v));
     }
     for (std::size_t m = 0; m < g.Marks(); ++m)
         std::printf("M %d %.17g %.17g\n", static_cast<int>(g.markTypes[m]), g.MarkX(m), g.MarkY(m));
