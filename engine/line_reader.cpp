@@ -76,6 +76,8 @@ void LineReader::Take(Batch& batch) {
     next_ = 0;
     base_ = batch.base;
     batchEnd_ = batch.end;
+    if (tap_ != nullptr)
+        for (const Line& line : batch.lines) tap_->Line({data_ + line.begin, line.length});
 }
 
 bool LineReader::Fill(Batch& batch) {

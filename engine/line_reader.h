@@ -28,8 +28,8 @@ namespace korvel {
 // Byte 26 (Ctrl-Z) ends a drawing: nothing behind it is read.
 inline constexpr char kCtrlZ = 26;
 
-// Sees every line a reader hands out, in order, as it hands it out: one more
-// reader of the same pass (the preview's drawing geometry).
+// Sees every line a reader hands out, in order: one more reader of the same
+// pass (the preview's drawing geometry).
 class LineTap {
   public:
     virtual void Line(std::string_view line) = 0;
@@ -56,14 +56,13 @@ class LineReader {
         }
         const Line& line = lines_[next_++];
         kind_ = line.kind;
-        const std::string_view text(data_ + line.begin, line.length);
-        if (tap_ != nullptr) [[unlikely]]
-            tap_->Line(text);
-        return text;
+        return {data_ + line.begin, line.length};
     }
 
-    // Every line Next returns from now on is shown to `tap` as well (null:
-    // to none). Without one a line costs one test more.
+    // Every line Next returns is shown to `tap` as well, a batch at a time
+    // when the reader comes to the batch, before Next returns its first
+    // line; null: to none. Set before the first read. A line costs nothing
+    // more without one.
     void SetTap(LineTap* tap) { tap_ = tap; }
 
     // The kind of the line Next returned last.
