@@ -331,7 +331,7 @@ void Collector::Record(std::string_view name) {
     }
     if (entity_.kind == Kind::Polyline && name == "VERTEX") {
         vertex_ = {};
-        vertexOpen_ = true;
+        vertexOpen_ = reading_ = true;
         return;
     }
     if (entity_.kind != Kind::None) {
