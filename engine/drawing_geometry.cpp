@@ -96,6 +96,18 @@ bool Finite(Vec3 v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
+// Whether every point is finite and lies within a float's reach of the
+// first (blocks nested and scaled may throw them beyond it).
+bool Drawable(const std::vector<Vec3>& points) {
+    constexpr double kReach = 1e37;
+    const Vec3 a = points.front();
+    for (const Vec3& p : points)
+        if (!Finite(p) || !(std::abs(p.x - a.x) < kReach) || !(std::abs(p.y - a.y) < kReach) ||
+            !(std::abs(p.z - a.z) < kReach))
+            return false;
+    return true;
+}
+
 // The diagonal of the box around `points`.
 double Diagonal(const std::vector<Vec3>& points) {
     Vec3 low = points.front(), high = low;
@@ -851,9 +863,7 @@ void Collector::ToWorld(Vec3 extrusion) {
 }
 
 void Collector::Put(EntityType type) {
-    if (points_.empty()) return;
-    for (const Vec3& p : points_)
-        if (!Finite(p)) return;
+    if (points_.empty() || !Drawable(points_)) return;
     if (entity_.block == kNone) {
         AddPolyline(type, points_);
         return;
@@ -896,7 +906,7 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
         truncated_ = full_ = true;
         return false;
     }
-    if (points.empty()) return true;
+    if (points.empty() || !Drawable(points)) return true;
     const double ax = points.front().x, ay = points.front().y;
     Take(ax, ay);
     out_.starts.push_back(static_cast<std::uint32_t>(out_.Vertices()));

@@ -7,7 +7,8 @@
 //
 // After every run: the pass has ended (a hang is the fuzzer's timeout), the
 // only exception that left it is a KorvelError, and the data written so far
-// is whole lines each ending in CR LF.
+// is whole lines each ending in CR LF. The drawing geometry of a preview is
+// collected from the same drawing and checked.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -181,5 +182,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string written = fuzz::ReadBack(fd);
     if (!written.empty() && written.substr(written.size() - 2) != "\r\n")
         fuzz::Fail("data file does not end in CR LF");
+    fuzz::CheckGeometry(drawing);
     return 0;
 }

@@ -4,7 +4,9 @@
 // After every run: the pass has ended (a hang is the fuzzer's timeout), the
 // only exception that left it is a KorvelError, the data written so far is
 // whole lines each ending in CR LF, no counter is negative, the progress
-// stayed within 0..100 and the report holds only the pass's own lines.
+// stayed within 0..100 and the report holds only the pass's own lines. The
+// drawing geometry of a preview is collected from the same drawing and
+// checked.
 #include <unistd.h>
 
 #include <cstdint>
@@ -125,5 +127,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckDataLines(fuzz::ReadBack(fd), !SettingsCarryLineBreaks(settings));
     CheckCounters(pass.Counters());
     CheckReport(report);
+    fuzz::CheckGeometry(input->drawing);
     return 0;
 }

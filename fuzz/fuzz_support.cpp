@@ -5,9 +5,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "engine/byte_source.h"
+#include "engine/drawing_geometry.h"
+#include "engine/line_reader.h"
+#include "settings/korvel_error.h"
 
 namespace korvel::fuzz {
 
@@ -87,6 +93,39 @@ std::string ReadBack(int fd) {
     std::string data(static_cast<std::size_t>(size), '\0');
     if (size > 0 && ::pread(fd, data.data(), data.size(), 0) != size) Fail("pread");
     return data;
+}
+
+void CheckGeometry(std::string_view drawing) {
+    DrawingGeometry g;
+    MemorySource source(drawing);
+    LineReader reader(source);
+    const auto collector = GeometryCollector::Create(g, drawing.size());
+    reader.SetTap(collector.get());
+    try {
+        while (!reader.AtEnd()) reader.Next();
+    } catch (const KorvelError&) {
+    }
+    collector->Finish();
+    if (g.Vertices() + g.Marks() > DrawingGeometry::kMostVertices) Fail("geometry over its cap");
+    if (g.types.size() != g.Polylines() || g.anchors.size() != 2 * g.Polylines() ||
+        g.markXY.size() != 2 * g.Marks())
+        Fail("geometry lists of different lengths");
+    const GeometryExtent& e = g.extent;
+    // A vertex is its anchor plus a float offset, rounded to 2^-24 of it.
+    const auto inside = [&](double x, double y, double ax, double ay) {
+        const double slack =
+            1e-6 * std::max({1.0, std::abs(x), std::abs(y), std::abs(ax), std::abs(ay)});
+        return std::isfinite(x) && std::isfinite(y) && x >= e.minX - slack && x <= e.maxX + slack &&
+               y >= e.minY - slack && y <= e.maxY + slack;
+    };
+    for (std::size_t i = 0; i < g.Polylines(); ++i) {
+        if (g.Start(i) >= g.End(i) || (i == 0 && g.Start(i) != 0)) Fail("a polyline of no vertex");
+        for (std::size_t v = g.Start(i); v < g.End(i); ++v)
+            if (!inside(g.X(i, v), g.Y(i, v), g.AnchorX(i), g.AnchorY(i)))
+                Fail("a vertex outside the extent");
+    }
+    for (std::size_t m = 0; m < g.Marks(); ++m)
+        if (!inside(g.MarkX(m), g.MarkY(m), 0, 0)) Fail("a mark outside the extent");
 }
 
 }  // namespace korvel::fuzz

@@ -50,4 +50,8 @@ std::string ReadBack(int fd);
 // Aborts the run with a finding.
 [[noreturn]] void Fail(const char* what);
 
+// The geometry a preview's pass collects from `drawing`: whole polylines of
+// finite vertices within its extent, no more than the cap.
+void CheckGeometry(std::string_view drawing);
+
 }  // namespace korvel::fuzz
