@@ -29,6 +29,26 @@ void DrawingGeometry::Clear() {
     *this = DrawingGeometry{};
 }
 
+void GeometryArc::AppendPoints(double tolerance, std::vector<double>& out) const {
+    // The longer half axis a of the ellipse u, v: no point of it turns
+    // faster than a, so a chord over dt strays by a dt^2 / 8 at most.
+    const double uu = double(ux) * ux + double(uy) * uy, vv = double(vx) * vx + double(vy) * vy;
+    const double det = double(ux) * vy - double(uy) * vx;
+    const double sum = uu + vv;
+    const double a = std::sqrt((sum + std::sqrt(std::max(sum * sum - 4 * det * det, 0.0))) / 2);
+    int n = 1;
+    if (a > 0 && tolerance > 0) {
+        const double steps = std::ceil(sweep / std::sqrt(8 * tolerance / a));
+        n = static_cast<int>(std::clamp(steps, 1.0, 65536.0));
+    }
+    for (int k = 0; k <= n; ++k) {
+        const double t = start + sweep * k / n;
+        const double c = std::cos(t), s = std::sin(t);
+        out.push_back(x + ux * c + vx * s);
+        out.push_back(y + uy * c + vy * s);
+    }
+}
+
 namespace {
 
 constexpr double kTurn = 2 * std::numbers::pi;
@@ -202,20 +222,34 @@ struct Entity {
 struct BlockRef {
     std::string key;  // TableKey of the block's name
     InsertPlacement placement;
-    std::size_t before = 0;  // the polylines of the block before it
+};
+
+// A circle, an arc or an ellipse of a block, in its coordinates.
+struct BlockArc {
+    Vec3 centre, u, v;
+    double start = 0, sweep = 0;
+    EntityType type = EntityType::Circle;
 };
 
 // A block's geometry in its own coordinates, as the drawing's is kept but in
-// x, y and z (an INSERT may tilt it).
+// x, y and z (an INSERT may tilt it), and the order of its entities.
 struct BlockGeometry {
+    enum class Kind : std::uint8_t { Polyline, Arc, Mark, Ref };
+    struct Item {
+        Kind kind;
+        std::uint32_t index;
+    };
+
     Vec3 base;
     std::vector<float> xyz;  // offsets from the anchor of the polyline
     std::vector<std::uint32_t> starts;
     std::vector<Vec3> anchors;
     std::vector<EntityType> types;
+    std::vector<BlockArc> arcs;
     std::vector<Vec3> marks;
     std::vector<EntityType> markTypes;
     std::vector<BlockRef> refs;
+    std::vector<Item> items;
 
     std::size_t Vertices() const { return xyz.size() / 3; }
     Vec3 Vertex(std::size_t i, std::size_t v) const {
@@ -224,6 +258,7 @@ struct BlockGeometry {
     }
     void Add(EntityType type, const std::vector<Vec3>& points) {
         const Vec3 a = points.front();
+        items.push_back({Kind::Polyline, static_cast<std::uint32_t>(starts.size())});
         starts.push_back(static_cast<std::uint32_t>(Vertices()));
         anchors.push_back(a);
         types.push_back(type);
@@ -282,9 +317,13 @@ class Collector final : public GeometryCollector {
     void Bulged(const std::vector<PolyVertex>& vertices, bool closed, bool useBulges, bool flat,
                 double z);
     void BulgeTo(const PolyVertex& from, const PolyVertex& to, double z);
-    void ArcPoints(Vec3 center, double radius, double start, double sweep);
     void ArcRun(Vec3 center, double radius, double start, double step, int first, int last);
-    void EllipsePoints();
+    // A circle or an arc of radius `radius` about `center` in the entity's
+    // object coordinates, or an ellipse: as an arc.
+    void CircleArc(EntityType type, double radius, double start, double sweep);
+    void EllipseArc();
+    void PutArc(const BlockArc& arc);
+    void AddArc(const BlockArc& arc, const Transform& toWorld);
     void SplinePoints();
     template <typename Curve>
     void Refine(const Curve& at, double a, Vec3 pa, double b, Vec3 pb, int halvings);
@@ -302,6 +341,7 @@ class Collector final : public GeometryCollector {
     void PutMark(EntityType type, Vec3 p);
     bool AddPolyline(EntityType type, const std::vector<Vec3>& points);
     void AddMark(EntityType type, Vec3 p);
+    bool Room(std::size_t count);
     void Take(double x, double y);
     // The block's geometry where `toWorld` places it, `depth` levels deep.
     void Place(std::size_t block, const Transform& toWorld, int depth);
@@ -330,6 +370,7 @@ class Collector final : public GeometryCollector {
 
     std::vector<Vec3> points_, placed_;
     double tolerance_ = 0;  // of the spline being flattened
+    std::size_t used_ = 0;  // vertices, marks and arcs, as the cap counts them
     bool truncated_ = false;
 };
 
@@ -625,21 +666,14 @@ void Collector::EndEntity() {
             break;
         }
         case Kind::Circle:
-            ArcPoints(e.a, e.g40, 0, kTurn);
-            if (!points_.empty()) points_.back() = points_.front();
-            ToWorld(e.extrusion);
-            Put(EntityType::Circle);
+            CircleArc(EntityType::Circle, e.g40, 0, kTurn);
             break;
-        case Kind::Arc: {
-            const double start = e.g50 * std::numbers::pi / 180;
-            ArcPoints(e.a, e.g40, start, Sweep(e.g50, e.g51, 360.0) * std::numbers::pi / 180);
-            ToWorld(e.extrusion);
-            Put(EntityType::Arc);
+        case Kind::Arc:
+            CircleArc(EntityType::Arc, e.g40, std::fmod(e.g50, 360.0) * std::numbers::pi / 180,
+                      Sweep(e.g50, e.g51, 360.0) * std::numbers::pi / 180);
             break;
-        }
         case Kind::Ellipse:
-            EllipsePoints();
-            Put(EntityType::Ellipse);
+            EllipseArc();
             break;
         case Kind::Spline:
             SplinePoints();
@@ -666,10 +700,11 @@ void Collector::EndEntity() {
             // Cells at one place are drawn once.
             if (placement.columnSpacing == 0) placement.columns = std::min(placement.columns, 1);
             if (placement.rowSpacing == 0) placement.rows = std::min(placement.rows, 1);
-            BlockRef ref{TableKey(e.name), placement, 0};
+            BlockRef ref{TableKey(e.name), placement};
             if (e.block != kNone) {
                 BlockGeometry& owner = blocks_[e.block];
-                ref.before = owner.starts.size();
+                owner.items.push_back(
+                    {BlockGeometry::Kind::Ref, static_cast<std::uint32_t>(owner.refs.size())});
                 owner.refs.push_back(std::move(ref));
                 break;
             }
@@ -740,16 +775,23 @@ void Collector::ArcRun(Vec3 center, double radius, double start, double step, in
     }
 }
 
-void Collector::ArcPoints(Vec3 center, double radius, double start, double sweep) {
-    if (!(radius > 0) || !std::isfinite(radius) || !std::isfinite(start) || !std::isfinite(sweep))
-        return;
-    const int n = ArcSegments(sweep);
-    ArcRun(center, radius, start, sweep / n, 0, n);
+void Collector::CircleArc(EntityType type, double radius, double start, double sweep) {
+    const Entity& e = entity_;
+    if (!(radius > 0) || !std::isfinite(radius) || !std::isfinite(start)) return;
+    const Transform toWorld = OcsToWcs(e.extrusion);
+    const Transform& m = toWorld;
+    BlockArc arc{toWorld.Apply(e.a),
+                 {m.m[0][0] * radius, m.m[1][0] * radius, m.m[2][0] * radius},
+                 {m.m[0][1] * radius, m.m[1][1] * radius, m.m[2][1] * radius},
+                 start,
+                 sweep,
+                 type};
+    PutArc(arc);
 }
 
 // In world coordinates: the minor axis is the extrusion direction across the
 // major axis, `ratio` times as long; 41 and 42 are the parameters of its ends.
-void Collector::EllipsePoints() {
+void Collector::EllipseArc() {
     const Entity& e = entity_;
     const Vec3 major = e.b;
     const Vec3 across = Cross(e.extrusion, major);
@@ -758,24 +800,8 @@ void Collector::EllipsePoints() {
     const double scale = Length(major) * e.g40 / acrossLength;
     const Vec3 minor{across.x * scale, across.y * scale, across.z * scale};
     if (!std::isfinite(e.g41) || !std::isfinite(e.g42)) return;
-    const double start = std::fmod(e.g41, kTurn);
-    const double sweep = Sweep(e.g41, e.g42, kTurn);
-    const auto at = [&](double t) {
-        const double c = std::cos(t), s = std::sin(t);
-        return Vec3{e.a.x + c * major.x + s * minor.x, e.a.y + c * major.y + s * minor.y,
-                    e.a.z + c * major.z + s * minor.z};
-    };
-    // The chords of a circular arc of the same sweep, then those that stray
-    // too far from the curve halved: its curvature changes along it.
-    const int n = std::max(ArcSegments(sweep), 2);
-    std::vector<Vec3>& base = placed_;
-    base.clear();
-    for (int k = 0; k <= n; ++k) base.push_back(at(start + sweep * k / n));
-    tolerance_ = DrawingGeometry::kCurveTolerance * Diagonal(base);
-    Push(base.front());
-    for (int k = 0; k < n; ++k)
-        Refine(at, start + sweep * k / n, base[static_cast<std::size_t>(k)],
-               start + sweep * (k + 1) / n, base[static_cast<std::size_t>(k) + 1], 0);
+    PutArc({e.a, major, minor, std::fmod(e.g41, kTurn), Sweep(e.g41, e.g42, kTurn),
+            EntityType::Ellipse});
 }
 
 // The B-spline of degree 71 over knots 40, control points 10 and weights 41
@@ -888,8 +914,27 @@ void Collector::PutMark(EntityType type, Vec3 p) {
     }
     ++blockVertices_;
     BlockGeometry& block = blocks_[entity_.block];
+    block.items.push_back(
+        {BlockGeometry::Kind::Mark, static_cast<std::uint32_t>(block.markTypes.size())});
     block.markTypes.push_back(type);
     block.marks.push_back(p);
+}
+
+void Collector::PutArc(const BlockArc& arc) {
+    if (!std::isfinite(arc.start) || !std::isfinite(arc.sweep)) return;
+    if (entity_.block == kNone) {
+        AddArc(arc, Transform::Identity());
+        return;
+    }
+    if (blockVertices_ + DrawingGeometry::kArcVertices > DrawingGeometry::kMostVertices) {
+        truncated_ = true;
+        return;
+    }
+    blockVertices_ += DrawingGeometry::kArcVertices;
+    BlockGeometry& block = blocks_[entity_.block];
+    block.items.push_back(
+        {BlockGeometry::Kind::Arc, static_cast<std::uint32_t>(block.arcs.size())});
+    block.arcs.push_back(arc);
 }
 
 void Collector::Take(double x, double y) {
@@ -901,12 +946,20 @@ void Collector::Take(double x, double y) {
     e.maxY = std::max(e.maxY, y);
 }
 
-bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
-    if (out_.Vertices() + out_.Marks() + points.size() > DrawingGeometry::kMostVertices) {
-        truncated_ = full_ = true;
-        return false;
+// Whether `count` more of what the cap counts fit; when not, the geometry
+// is full.
+bool Collector::Room(std::size_t count) {
+    if (used_ + count <= DrawingGeometry::kMostVertices) {
+        used_ += count;
+        return true;
     }
+    truncated_ = full_ = true;
+    return false;
+}
+
+bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
     if (points.empty() || !Drawable(points)) return true;
+    if (!Room(points.size())) return false;
     const double ax = points.front().x, ay = points.front().y;
     Take(ax, ay);
     out_.starts.push_back(static_cast<std::uint32_t>(out_.Vertices()));
@@ -930,15 +983,54 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
 }
 
 void Collector::AddMark(EntityType type, Vec3 p) {
-    if (!Finite(p)) return;
-    if (out_.Vertices() + out_.Marks() + 1 > DrawingGeometry::kMostVertices) {
-        truncated_ = full_ = true;
-        return;
-    }
+    if (!Finite(p) || !Room(1)) return;
     Take(p.x, p.y);
     out_.markTypes.push_back(type);
     out_.markXY.push_back(p.x);
     out_.markXY.push_back(p.y);
+}
+
+// Whether t lies on the arc from `start` through start + sweep.
+bool OnArc(double t, double start, double sweep) {
+    double d = std::fmod(t - start, kTurn);
+    if (d < 0) d += kTurn;
+    return d <= sweep;
+}
+
+void Collector::AddArc(const BlockArc& arc, const Transform& toWorld) {
+    const Vec3 c = toWorld.Apply(arc.centre);
+    const auto turned = [&](Vec3 a) {
+        const auto& m = toWorld.m;
+        return Vec3{m[0][0] * a.x + m[0][1] * a.y + m[0][2] * a.z,
+                    m[1][0] * a.x + m[1][1] * a.y + m[1][2] * a.z, 0};
+    };
+    const Vec3 u = turned(arc.u), v = turned(arc.v);
+    constexpr double kReach = 1e37;
+    if (!Finite(c) || !Finite(u) || !Finite(v) || !(std::abs(u.x) + std::abs(u.y) < kReach) ||
+        !(std::abs(v.x) + std::abs(v.y) < kReach))
+        return;
+    if (!Room(DrawingGeometry::kArcVertices)) return;
+    GeometryArc a;
+    a.x = c.x;
+    a.y = c.y;
+    a.ux = static_cast<float>(u.x);
+    a.uy = static_cast<float>(u.y);
+    a.vx = static_cast<float>(v.x);
+    a.vy = static_cast<float>(v.y);
+    a.start = arc.start;
+    a.sweep = std::min(arc.sweep, kTurn);
+    // Its box: its ends, and where it turns back in X or in Y.
+    const auto at = [&](double t) {
+        Take(c.x + u.x * std::cos(t) + v.x * std::sin(t),
+             c.y + u.y * std::cos(t) + v.y * std::sin(t));
+    };
+    at(a.start);
+    at(a.start + a.sweep);
+    for (const double turn : {std::atan2(v.x, u.x), std::atan2(v.y, u.y)})
+        for (const double t : {turn, turn + std::numbers::pi})
+            if (OnArc(t, a.start, a.sweep)) at(t);
+    out_.arcs.push_back(a);
+    out_.arcTypes.push_back(arc.type);
 }
 
 void Collector::PlaceRef(const BlockRef& ref, const Transform& outer, int depth) {
@@ -964,20 +1056,30 @@ void Collector::Place(std::size_t index, const Transform& toWorld, int depth) {
         return;
     }
     const BlockGeometry& block = blocks_[index];
-    std::size_t ref = 0;
-    for (std::size_t i = 0; i <= block.types.size(); ++i) {
-        for (; ref < block.refs.size() && block.refs[ref].before == i; ++ref)
-            PlaceRef(block.refs[ref], toWorld, depth);
-        if (i == block.types.size() || full_) break;
-        const std::size_t end =
-            i + 1 < block.starts.size() ? block.starts[i + 1] : block.Vertices();
-        placed_.clear();
-        for (std::size_t v = block.starts[i]; v < end; ++v)
-            placed_.push_back(toWorld.Apply(block.Vertex(i, v)));
-        if (!AddPolyline(block.types[i], placed_)) return;
+    for (const BlockGeometry::Item& item : block.items) {
+        if (full_) return;
+        const std::size_t i = item.index;
+        switch (item.kind) {
+            case BlockGeometry::Kind::Polyline: {
+                const std::size_t end =
+                    i + 1 < block.starts.size() ? block.starts[i + 1] : block.Vertices();
+                placed_.clear();
+                for (std::size_t v = block.starts[i]; v < end; ++v)
+                    placed_.push_back(toWorld.Apply(block.Vertex(i, v)));
+                AddPolyline(block.types[i], placed_);
+                break;
+            }
+            case BlockGeometry::Kind::Arc:
+                AddArc(block.arcs[i], toWorld);
+                break;
+            case BlockGeometry::Kind::Mark:
+                AddMark(block.markTypes[i], toWorld.Apply(block.marks[i]));
+                break;
+            case BlockGeometry::Kind::Ref:
+                PlaceRef(block.refs[i], toWorld, depth);
+                break;
+        }
     }
-    for (std::size_t m = 0; m < block.markTypes.size(); ++m)
-        AddMark(block.markTypes[m], toWorld.Apply(block.marks[m]));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The drawing's own geometry, for a picture that shows it faintly behind the
-// points: lines, polylines, circles, arcs, ellipses and splines of model
-// space flattened into polylines in world X and Y, the entities of blocks
-// where model space inserts them, and the insertion points of texts and
-// block references as marks.
+// points: lines, polylines and splines of model space flattened into
+// polylines in world X and Y, circles, arcs and ellipses as arcs of
+// ellipses (a picture draws them as they are at any scale, or flattens them
+// to its own tolerance), the entities of blocks where model space inserts
+// them, and the insertion points of texts and block references as marks.
 //
 // A collector rebuilds it from the lines of the pass that feeds the preview
 // (a LineTap on its line reader), with a reading of its own beside the
@@ -23,6 +24,23 @@ struct GeometryExtent {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;
 };
 
+// A circle, an arc or an ellipse in X and Y: the points
+//   (x, y) + (ux, uy) cos t + (vx, vy) sin t
+// for t from `start` through start + sweep (radians, sweep > 0; 2 pi: a
+// whole one). u and v are conjugate half axes: perpendicular for a circle
+// or an ellipse seen square on, of one length for a circle; an arc tilted
+// out of the drawing's plane or placed by a block scaled unevenly is the
+// ellipse it looks like (edge on, a line).
+struct GeometryArc {
+    double x = 0, y = 0;
+    float ux = 0, uy = 0, vx = 0, vy = 0;
+    double start = 0, sweep = 0;
+
+    // The points of the arc (x, y after x, y), none straying from it by
+    // more than `tolerance` (in drawing units), both ends included.
+    void AppendPoints(double tolerance, std::vector<double>& xy) const;
+};
+
 // Polylines as one flat list of vertices, the start of each polyline, where
 // it is anchored and the entity type it comes from, for colouring. A vertex
 // is a float offset from its polyline's anchor, the first vertex in double:
@@ -30,14 +48,15 @@ struct GeometryExtent {
 // the polyline, never across the drawing (an entity at 0,0 beside survey
 // coordinates of millions leaves the others exact).
 struct DrawingGeometry {
-    // Past this many vertices (polylines and marks together) the rest of the
-    // geometry is left out and `truncated` says so: 64 MB of vertices.
+    // Past this many vertices (polylines and marks together, an arc counting
+    // as six, its bytes) the rest of the geometry is left out and
+    // `truncated` says so: 64 MB of vertices.
     static constexpr std::size_t kMostVertices = 8'000'000;
-    // No chord of an arc or a bulge strays from it by more than this share
-    // of the arc's size (the chord between its ends, or the diameter): a
-    // whole circle is a polygon of 50 sides, a quarter of 15, and a flat arc
-    // of a large radius is no straight line. An ellipse is flattened to the
-    // same share of the diagonal of its box.
+    static constexpr std::size_t kArcVertices = 6;
+    // No chord of a bulge of a polyline strays from its arc by more than
+    // this share of the arc's size (the chord between its ends, or the
+    // diameter): half a circle takes 25 chords, a quarter 15, and a flat arc
+    // of a large radius is no straight line.
     static constexpr double kCurveTolerance = 1e-3;
     // A spline is flattened until no chord strays from the curve by more
     // than this share of the diagonal of its control points' box.
@@ -56,6 +75,10 @@ struct DrawingGeometry {
     // The entity type each polyline comes from; the entities of a block keep
     // their own type.
     std::vector<EntityType> types;
+    // Circles, arcs and ellipses (Circle, Arc, Ellipse; those of a block keep
+    // their type too).
+    std::vector<GeometryArc> arcs;
+    std::vector<EntityType> arcTypes;
     // The insertion points of texts (Text, MText) and of the block references
     // of model space (Block), as x, y.
     std::vector<double> markXY;
@@ -69,7 +92,8 @@ struct DrawingGeometry {
     std::size_t Polylines() const { return starts.size(); }
     std::size_t Vertices() const { return xy.size() / 2; }
     std::size_t Marks() const { return markTypes.size(); }
-    bool Empty() const { return starts.empty() && markTypes.empty(); }
+    std::size_t Arcs() const { return arcTypes.size(); }
+    bool Empty() const { return starts.empty() && markTypes.empty() && arcTypes.empty(); }
     // Polyline i is vertices Start(i) up to, not including, End(i).
     std::size_t Start(std::size_t i) const { return starts[i]; }
     std::size_t End(std::size_t i) const {

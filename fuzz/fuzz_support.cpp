@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/byte_source.h"
 #include "engine/drawing_geometry.h"
@@ -123,6 +124,20 @@ void CheckGeometry(std::string_view drawing) {
         for (std::size_t v = g.Start(i); v < g.End(i); ++v)
             if (!inside(g.X(i, v), g.Y(i, v), g.AnchorX(i), g.AnchorY(i)))
                 Fail("a vertex outside the extent");
+    }
+    if (g.arcTypes.size() != g.arcs.size()) Fail("arcs and their types of different lengths");
+    std::vector<double> xy;
+    for (const GeometryArc& arc : g.arcs) {
+        if (!(arc.sweep > 0) || !(arc.sweep <= 7)) Fail("an arc of no sweep or more than a turn");
+        xy.clear();
+        arc.AppendPoints(1e-3 * std::max({std::abs(arc.ux), std::abs(arc.uy), std::abs(arc.vx),
+                                          std::abs(arc.vy)}),
+                         xy);
+        const double reach =
+            std::abs(arc.ux) + std::abs(arc.uy) + std::abs(arc.vx) + std::abs(arc.vy);
+        for (std::size_t v = 0; v < xy.size(); v += 2)
+            if (!inside(xy[v], xy[v + 1], arc.x + reach, arc.y + reach))
+                Fail("a point of an arc outside the extent");
     }
     for (std::size_t m = 0; m < g.Marks(); ++m)
         if (!inside(g.MarkX(m), g.MarkY(m), 0, 0)) Fail("a mark outside the extent");

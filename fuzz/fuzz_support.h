@@ -51,7 +51,7 @@ std::string ReadBack(int fd);
 [[noreturn]] void Fail(const char* what);
 
 // The geometry a preview's pass collects from `drawing`: whole polylines of
-// finite vertices within its extent, no more than the cap.
+// finite vertices and arcs within its extent, no more than the cap.
 void CheckGeometry(std::string_view drawing);
 
 }  // namespace korvel::fuzz

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include "engine/byte_source.h"
 #include "engine/point_preview.h"
@@ -86,17 +87,18 @@ double Distance(const DrawingGeometry& g, std::size_t i, std::size_t vertex, dou
     return std::hypot(g.X(i, vertex) - x, g.Y(i, vertex) - y);
 }
 
-// A bulge of 1 is half a circle (clockwise below the chord for -1), a closed
-// polyline ends where it starts, a circle upside down (extrusion 0 0 -1) lies
-// mirrored in X, a block is drawn where it is inserted, rotated and scaled
-// about its base point, with a mark at the insertion point, and a line in
-// survey coordinates beside all that near 0, 0 is as exact as its own size.
+// A bulge of 1 is half a circle, a closed polyline ends where it starts, a
+// circle upside down (extrusion 0 0 -1) lies mirrored in X, a block is drawn
+// where it is inserted, rotated and scaled about its base point, with a mark
+// at the insertion point, and a line in survey coordinates beside all that
+// near 0, 0 is as exact as its own size.
 TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
     // clang-format off
     const DrawingGeometry g = GeometryOf({
         "  0", "SECTION", "  2", "BLOCKS",
         "  0", "BLOCK", "  2", "tick", " 10", "1", " 20", "0", " 30", "0",
         "  0", "LINE", "  8", "0", " 10", "1", " 20", "0", " 30", "0", " 11", "2", " 21", "0", " 31", "0",
+        "  0", "CIRCLE", "  8", "0", " 10", "1", " 20", "0", " 30", "0", " 40", "0.5",
         "  0", "ENDBLK",
         "  0", "ENDSEC",
         "  0", "SECTION", "  2", "ENTITIES",
@@ -112,7 +114,8 @@ TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
         " 11", "5500003.125", " 21", "6100004.25", " 31", "0",
         "  0", "ENDSEC", "  0", "EOF"});
     // clang-format on
-    ASSERT_EQ(g.Polylines(), 5u);
+    ASSERT_EQ(g.Polylines(), 4u);
+    ASSERT_EQ(g.Arcs(), 2u);
     EXPECT_FALSE(g.truncated);
     EXPECT_EQ(g.AnchorX(0), 1000);
     EXPECT_EQ(g.AnchorY(0), 500);
@@ -138,32 +141,55 @@ TEST(DrawingGeometry, FlattensBulgesClosesPolylinesAndPlacesBlocks) {
     EXPECT_EQ(g.X(1, g.Start(1) + 2), 4);
     EXPECT_EQ(g.Y(1, g.Start(1) + 2), 3);
 
-    EXPECT_EQ(g.types[2], EntityType::Circle);
-    ASSERT_EQ(g.End(2) - g.Start(2), 51u);
-    for (std::size_t v = g.Start(2); v < g.End(2); ++v)
-        EXPECT_NEAR(Distance(g, 2, v, -5, 0), 2, 1e-6);
-    EXPECT_EQ(g.X(2, g.Start(2)), -7);
+    // The circle seen from below: its centre and first half axis mirrored.
+    EXPECT_EQ(g.arcTypes[0], EntityType::Circle);
+    const GeometryArc& circle = g.arcs[0];
+    EXPECT_EQ(circle.x, -5);
+    EXPECT_EQ(circle.y, 0);
+    EXPECT_EQ(circle.ux, -2);
+    EXPECT_EQ(circle.uy, 0);
+    EXPECT_EQ(circle.vx, 0);
+    EXPECT_EQ(circle.vy, 2);
+    EXPECT_EQ(circle.start, 0);
+    EXPECT_EQ(circle.sweep, 2 * std::numbers::pi);
+    std::vector<double> xy;
+    circle.AppendPoints(1e-3, xy);
+    ASSERT_GT(xy.size(), 4u);
+    for (std::size_t v = 0; v < xy.size(); v += 2)
+        EXPECT_NEAR(std::hypot(xy[v] + 5, xy[v + 1]), 2, 1e-6);
+    // Its chords within 1e-3: 2 (1 - cos(step / 2)) <= 1e-3.
+    const double step = 2 * std::numbers::pi / static_cast<double>(xy.size() / 2 - 1);
+    EXPECT_LE(2 * (1 - std::cos(step / 2)), 1e-3);
 
-    // The block's line from its base point (1, 0) to (2, 0): at the insertion
-    // point, twice as long, turned a quarter.
-    EXPECT_EQ(g.types[3], EntityType::Line);
-    ASSERT_EQ(g.End(3) - g.Start(3), 2u);
-    EXPECT_NEAR(Distance(g, 3, g.Start(3), 10, 20), 0, 1e-9);
-    EXPECT_NEAR(Distance(g, 3, g.Start(3) + 1, 10, 22), 0, 1e-6);
+    // The block's line from its base point (1, 0) to (2, 0), and its circle
+    // about the base point: at the insertion point, twice as large, turned a
+    // quarter.
+    EXPECT_EQ(g.types[2], EntityType::Line);
+    ASSERT_EQ(g.End(2) - g.Start(2), 2u);
+    EXPECT_NEAR(Distance(g, 2, g.Start(2), 10, 20), 0, 1e-9);
+    EXPECT_NEAR(Distance(g, 2, g.Start(2) + 1, 10, 22), 0, 1e-6);
+    EXPECT_EQ(g.arcTypes[1], EntityType::Circle);
+    const GeometryArc& placed = g.arcs[1];
+    EXPECT_NEAR(placed.x, 10, 1e-9);
+    EXPECT_NEAR(placed.y, 20, 1e-9);
+    EXPECT_NEAR(placed.ux, 0, 1e-6);
+    EXPECT_NEAR(placed.uy, 1, 1e-6);
+    EXPECT_NEAR(placed.vx, -1, 1e-6);
+    EXPECT_NEAR(placed.vy, 0, 1e-6);
     ASSERT_EQ(g.Marks(), 1u);
     EXPECT_EQ(g.markTypes[0], EntityType::Block);
     EXPECT_EQ(g.MarkX(0), 10);
     EXPECT_EQ(g.MarkY(0), 20);
 
-    EXPECT_EQ(g.X(4, g.Start(4)), 5500000.125);
-    EXPECT_EQ(g.Y(4, g.Start(4)), 6100000.25);
-    EXPECT_EQ(g.X(4, g.Start(4) + 1), 5500003.125);
-    EXPECT_EQ(g.Y(4, g.Start(4) + 1), 6100004.25);
+    EXPECT_EQ(g.X(3, g.Start(3)), 5500000.125);
+    EXPECT_EQ(g.Y(3, g.Start(3)), 6100000.25);
+    EXPECT_EQ(g.X(3, g.Start(3) + 1), 5500003.125);
+    EXPECT_EQ(g.Y(3, g.Start(3) + 1), 6100004.25);
 
+    // The circle's box is the extent's lower left.
     EXPECT_NEAR(g.extent.minX, -7, 1e-9);
+    EXPECT_NEAR(g.extent.minY, -2, 1e-9);
     EXPECT_EQ(g.extent.maxX, 5500003.125);
-    // The circle's lowest vertex, half a step from its lowest point.
-    EXPECT_NEAR(g.extent.minY, -2 * std::cos(half), 1e-9);
     EXPECT_EQ(g.extent.maxY, 6100004.25);
 }
 

@@ -158,8 +158,8 @@ def polyline_path(e):
 def farthest(points, line, tolerance):
     """The greatest distance of any of `points` from the polyline `line`. Both
     trace the same curve the same way: each point is held against the
-    segments about as far along, and against all of them only when those
-    are too far."""
+    segments about as far along, and against all of them when those are
+    more than a quarter of the tolerance away."""
     if len(line) == 1:
         return float(np.sqrt(((points - line[0]) ** 2).sum(1)).max())
     a, ab = line[:-1], np.diff(line, axis=0)
@@ -175,7 +175,7 @@ def farthest(points, line, tolerance):
     for k in range(0, len(points), 256):
         rows = np.clip(low[k:k + 256, None] + np.arange(width), 0, len(a) - 1)
         near[k:k + 256] = distances(points[k:k + 256], a[rows], ab[rows], length2[rows])
-    far = np.flatnonzero(near > tolerance)
+    far = np.flatnonzero(near > tolerance / 4)
     for k in range(0, len(far), 64):
         rows = far[k:k + 64]
         near[rows] = distances(points[rows], a[None], ab[None], length2[None])
