@@ -17,6 +17,23 @@
 namespace korvel {
 namespace {
 
+// Keeps the data lines a pass hands over, and the geometry when asked for.
+class Recorder final : public PointObserver {
+  public:
+    explicit Recorder(bool withGeometry) : withGeometry_(withGeometry) {}
+    void Point(const EntityValues& /*values*/, std::string_view line,
+               std::int32_t /*entityNumber*/) override {
+        lines.append(line);
+    }
+    DrawingGeometry* GeometryTarget() override { return withGeometry_ ? &geometry : nullptr; }
+
+    std::string lines;
+    DrawingGeometry geometry;
+
+  private:
+    bool withGeometry_;
+};
+
 struct PreviewRun {
     std::string lines;
     RunReport report;
@@ -29,15 +46,14 @@ PreviewRun Preview(const std::string& drawing, const ExportSettings& settings,
     const NameTables names = ShippedNameTables();
     FixedListsHost host({"Number", "X", "Y", "Z", "Code"},
                         {"Entity type", "Layer", "Handle", "Block name", "Text"});
-    PointPreview preview;
-    preview.CollectGeometry(withGeometry);
+    Recorder recorder(withGeometry);
     DrawingConverter converter(settings, names, host, options);
     DrawingJob job;
     job.dxfPath = drawing;
-    job.observer = &preview;
+    job.observer = &recorder;
     const DrawingOutcome outcome = converter.Convert(job);
-    polylines = preview.Geometry().Polylines();
-    return {preview.Lines(), outcome.lines, outcome.counters, outcome.errorText};
+    polylines = recorder.geometry.Polylines();
+    return {recorder.lines, outcome.lines, outcome.counters, outcome.errorText};
 }
 
 // Every corpus drawing under the defaults, and with every type and the
@@ -78,6 +94,7 @@ DrawingGeometry GeometryOf(const std::vector<std::string>& lines) {
     const ExportSettings settings = test::DefaultSettings();
     FilePass pass(settings, names, host, report);
     PointPreview preview;
+    preview.Compose(settings, names, {"X", "Y"}, {});
     preview.CollectGeometry();
     pass.ConvertToObserver(source, preview, "made.dxf");
     return preview.Geometry();

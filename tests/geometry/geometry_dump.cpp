@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
     config.SetDefaultSettings();
     FixedListsHost host({"Number", "X", "Y", "Z", "Code"}, {"Layer"});
     PointPreview preview;
+    preview.Compose(config.settings, names, {"Number", "X", "Y", "Z", "Code"}, {"Layer"});
     preview.CollectGeometry();
     std::string error;
     try {
