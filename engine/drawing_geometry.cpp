@@ -371,6 +371,7 @@ class Collector final : public GeometryCollector {
     std::vector<Vec3> points_, placed_;
     double tolerance_ = 0;  // of the spline being flattened
     std::size_t used_ = 0;  // vertices, marks and arcs, as the cap counts them
+    bool hasExtent_ = false;
     bool truncated_ = false;
 };
 
@@ -938,7 +939,10 @@ void Collector::PutArc(const BlockArc& arc) {
 }
 
 void Collector::Take(double x, double y) {
-    if (out_.Empty()) out_.extent = {x, y, x, y};
+    if (!hasExtent_) {
+        out_.extent = {x, y, x, y};
+        hasExtent_ = true;
+    }
     GeometryExtent& e = out_.extent;
     e.minX = std::min(e.minX, x);
     e.minY = std::min(e.minY, y);

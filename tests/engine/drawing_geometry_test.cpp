@@ -230,5 +230,18 @@ TEST(DrawingGeometry, StopsABlockThatInsertsItself) {
     EXPECT_EQ(g.X(last, g.End(last) - 1), DrawingGeometry::kMostNesting);
 }
 
+// An arc alone, of no angles (a whole turn), cut off with its drawing: its
+// box is the extent.
+TEST(DrawingGeometry, TakesTheBoxOfAnArc) {
+    const DrawingGeometry g = GeometryOf({"  0", "SECTION", "  2", "ENTITIES", "  0", "ARC", " 10",
+                                          "1", " 20", "2", " 30", "3", " 40", "5"});
+    ASSERT_EQ(g.Arcs(), 1u);
+    EXPECT_EQ(g.arcs[0].sweep, 2 * std::numbers::pi);
+    EXPECT_NEAR(g.extent.minX, -4, 1e-9);
+    EXPECT_NEAR(g.extent.minY, -3, 1e-9);
+    EXPECT_NEAR(g.extent.maxX, 6, 1e-9);
+    EXPECT_NEAR(g.extent.maxY, 7, 1e-9);
+}
+
 }  // namespace
 }  // namespace korvel
