@@ -21,8 +21,8 @@ namespace korvel {
 
 std::size_t DrawingGeometry::Bytes() const {
     return xy.size() * sizeof(float) + (anchors.size() + markXY.size()) * sizeof(double) +
-           starts.size() * sizeof(std::uint32_t) +
-           (types.size() + markTypes.size()) * sizeof(EntityType);
+           starts.size() * sizeof(std::uint32_t) + arcs.size() * sizeof(GeometryArc) +
+           (types.size() + markTypes.size() + arcTypes.size()) * sizeof(EntityType);
 }
 
 void DrawingGeometry::Clear() {
