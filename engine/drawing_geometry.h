@@ -44,7 +44,7 @@ struct GeometryArc {
 // Polylines as one flat list of vertices, the start of each polyline, where
 // it is anchored and the entity type it comes from, for colouring. A vertex
 // is a float offset from its polyline's anchor, the first vertex in double:
-// 8 bytes a vertex and 25 a polyline, and as exact as the float is across
+// 8 bytes a vertex and 21 a polyline, and as exact as the float is across
 // the polyline, never across the drawing (an entity at 0,0 beside survey
 // coordinates of millions leaves the others exact).
 struct DrawingGeometry {
@@ -83,7 +83,7 @@ struct DrawingGeometry {
     // of model space (Block), as x, y.
     std::vector<double> markXY;
     std::vector<EntityType> markTypes;
-    // Of every vertex and mark; meaningless while Empty().
+    // Of every vertex, arc and mark; meaningless while Empty().
     GeometryExtent extent;
     // Some of the drawing's geometry is left out: the vertex cap was reached,
     // or blocks were nested or inserted more than the caps allow.
