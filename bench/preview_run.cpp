@@ -13,6 +13,7 @@
 
 #include "engine/point_preview.h"
 #include "run/drawing_conversion.h"
+#include "ui/platform/platform_services.h"
 #include "ui/preview_window.h"
 
 using namespace korvel;
@@ -60,16 +61,19 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         // As the window refreshes: the old picture goes before the new one is made.
         plot.SetPreview(nullptr);
+        ReturnFreedMemory();
         QElapsedTimer t;
         t.start();
         auto preview = std::make_shared<PointPreview>();
         preview->Compose(config.settings, names, fields, {"Layer"});
         std::error_code size;
         preview->ExpectDrawingSize(std::filesystem::file_size(drawing, size));
+        preview->CollectGeometry();
         if (!PreviewDrawing(drawing, config.settings, names, host, {}, *preview)) {
             std::fprintf(stderr, "cannot open %s\n", drawing.c_str());
             return 1;
         }
+        preview->CountCoincident();
         open.push_back(Seconds(t));
         points = preview->Points().size();
         plot.ResetView();

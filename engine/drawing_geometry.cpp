@@ -284,6 +284,11 @@ class Collector final : public GeometryCollector {
         out_.starts.reserve(room(235));
         out_.anchors.reserve(2 * room(235));
         out_.types.reserve(room(235));
+        // A circle or arc takes some 150 bytes, a text or block reference more.
+        out_.arcs.reserve(room(150));
+        out_.arcTypes.reserve(room(150));
+        out_.markXY.reserve(2 * room(150));
+        out_.markTypes.reserve(room(150));
     }
 
     void Line(std::string_view line) override {
@@ -972,13 +977,15 @@ bool Collector::AddPolyline(EntityType type, const std::vector<Vec3>& points) {
     out_.types.push_back(type);
     GeometryExtent e = out_.extent;
     const std::size_t at = out_.xy.size();
-    out_.xy.resize(at + 2 * points.size());
+    out_.xy.resize(at + 2 * (points.size() - 1));
     float* xy = out_.xy.data() + at;
-    for (const Vec3& p : points) {
+    for (std::size_t k = 0; k < points.size(); ++k) {
+        const Vec3& p = points[k];
         e.minX = std::min(e.minX, p.x);
         e.minY = std::min(e.minY, p.y);
         e.maxX = std::max(e.maxX, p.x);
         e.maxY = std::max(e.maxY, p.y);
+        if (k == 0) continue;  // the anchor
         *xy++ = static_cast<float>(p.x - ax);
         *xy++ = static_cast<float>(p.y - ay);
     }

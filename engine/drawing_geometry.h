@@ -42,11 +42,12 @@ struct GeometryArc {
 };
 
 // Polylines as one flat list of vertices, the start of each polyline, where
-// it is anchored and the entity type it comes from, for colouring. A vertex
-// is a float offset from its polyline's anchor, the first vertex in double:
-// 8 bytes a vertex and 21 a polyline, and as exact as the float is across
-// the polyline, never across the drawing (an entity at 0,0 beside survey
-// coordinates of millions leaves the others exact).
+// it is anchored and the entity type it comes from, for colouring. The first
+// vertex of a polyline is its anchor, in double; every other vertex is a
+// float offset from the anchor: 8 bytes a vertex and 21 a polyline, and as
+// exact as the float is across the polyline, never across the drawing (an
+// entity at 0,0 beside survey coordinates of millions leaves the others
+// exact).
 struct DrawingGeometry {
     // Past this many vertices (polylines and marks together, an arc counting
     // as six, its bytes) the rest of the geometry is left out and
@@ -66,7 +67,8 @@ struct DrawingGeometry {
     // Block placements drawn in all, nested ones included.
     static constexpr std::size_t kMostPlacements = 4'000'000;
 
-    // x, y of every vertex, polyline after polyline, less its polyline's anchor.
+    // x, y of every vertex but the first, polyline after polyline, less its
+    // polyline's anchor.
     std::vector<float> xy;
     // The first vertex of each polyline (an index of vertices, not of floats).
     std::vector<std::uint32_t> starts;
@@ -90,7 +92,7 @@ struct DrawingGeometry {
     bool truncated = false;
 
     std::size_t Polylines() const { return starts.size(); }
-    std::size_t Vertices() const { return xy.size() / 2; }
+    std::size_t Vertices() const { return xy.size() / 2 + starts.size(); }
     std::size_t Marks() const { return markTypes.size(); }
     std::size_t Arcs() const { return arcTypes.size(); }
     bool Empty() const { return starts.empty() && markTypes.empty() && arcTypes.empty(); }
@@ -101,10 +103,15 @@ struct DrawingGeometry {
     }
     double AnchorX(std::size_t i) const { return anchors[2 * i]; }
     double AnchorY(std::size_t i) const { return anchors[2 * i + 1]; }
-    // Vertex `vertex` (from Start(i) to End(i)) of polyline i.
-    double X(std::size_t i, std::size_t vertex) const { return anchors[2 * i] + xy[2 * vertex]; }
+    // Vertex `vertex` (from Start(i) to End(i)) of polyline i: the anchor,
+    // then the offsets kept after those of the polylines before, each of
+    // which kept one vertex fewer than it has.
+    double X(std::size_t i, std::size_t vertex) const {
+        return vertex == starts[i] ? anchors[2 * i] : anchors[2 * i] + xy[2 * (vertex - i - 1)];
+    }
     double Y(std::size_t i, std::size_t vertex) const {
-        return anchors[2 * i + 1] + xy[2 * vertex + 1];
+        return vertex == starts[i] ? anchors[2 * i + 1]
+                                   : anchors[2 * i + 1] + xy[2 * (vertex - i - 1) + 1];
     }
     double MarkX(std::size_t mark) const { return markXY[2 * mark]; }
     double MarkY(std::size_t mark) const { return markXY[2 * mark + 1]; }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 #include "engine/label_join.h"
@@ -25,9 +26,14 @@ enum KeptKind : std::uint8_t {
     kKeptHandle,
     kKeptBlock,
     kKeptText,
-    kKeptNumber
+    kKeptNumber,
+    kKeptLayer,
+    kKeptTypeName
 };
 constexpr std::uint8_t kHasKept = 1, kEmptyZ = 2;
+// The layer index and the entity name index that say the text is kept.
+constexpr std::uint16_t kLayerKept = 0xFFFF;
+constexpr std::uint8_t kTypeNameKept = 63;
 
 // A coordinate text's value, and whether the shortest text of that value is
 // written with the same digits at every number of decimals: true up to 15
@@ -115,6 +121,8 @@ struct PointPreview::Composition {
         const std::vector<int> codeKinds =
             ResolveKinds(host.CodeSequence(), names.codeElementNames, kCodeElementCount);
         numbersPerLine = count(fieldKinds, kNumberKind);
+        withEntityNumbers = count(fieldKinds, kCodeKind) > 0 &&
+                            count(codeKinds, static_cast<int>(CodeElementKind::EntityNumber)) > 0;
         countersPerLine = count(fieldKinds, kCodeKind) *
                           count(codeKinds, static_cast<int>(CodeElementKind::Counter));
     }
@@ -123,6 +131,7 @@ struct PointPreview::Composition {
     FixedListsHost host;
     mutable RecordComposer composer;
     std::uint32_t numbersPerLine = 0, countersPerLine = 0;
+    bool withEntityNumbers = false;  // the Code writes the entity's running number
 };
 
 PointPreview::PointPreview() = default;
@@ -141,7 +150,9 @@ void PointPreview::Compose(const ExportSettings& settings, const NameTables& nam
 void PointPreview::ExpectDrawingSize(std::uint64_t bytes) {
     // A point takes 40 bytes of a drawing at the least; the room the vector
     // reserves is taken from the system only as it fills.
-    points_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 40, 1u << 27)));
+    const auto room = static_cast<std::size_t>(std::min<std::uint64_t>(bytes / 40, 1u << 27));
+    points_.reserve(room);
+    if (composition_ && composition_->withEntityNumbers) entityNumbers_.reserve(room);
 }
 
 void PointPreview::Keep(std::uint8_t kind, std::string_view text) {
@@ -168,31 +179,43 @@ void PointPreview::Point(const EntityValues& values, std::string_view /*line*/,
 
     PreviewPoint p;
     p.type = values.type;
-    p.entityNumber = entityNumber;
+    if (composition_ && composition_->withEntityNumbers) entityNumbers_.push_back(entityNumber);
     if (!ExactValue(values.X, p.x)) Keep(kKeptX, values.X), p.x = PlotValue(values.X);
     if (!ExactValue(values.Y, p.y)) Keep(kKeptY, values.Y), p.y = PlotValue(values.Y);
     const std::string_view z = values.Z;
     if (z.empty())
-        p.flags |= kEmptyZ;
+        p.flags = kEmptyZ;
     else if (!ExactValue(z, p.z))
         Keep(kKeptZ, z), p.z = PlotValue(z);
     // Points come entity by entity, most often on the layer of the one before.
     const std::string_view layer = values.Layer;
-    if (layers_.empty() || layers_[lastLayer_] != layer) {
-        const auto known = std::find(layers_.begin(), layers_.end(), layer);
-        lastLayer_ = static_cast<std::size_t>(known - layers_.begin());
-        if (known == layers_.end()) layers_.emplace_back(layer);
+    if (layers_.empty() || lastLayer_ == kLayerKept || layers_[lastLayer_] != layer) {
+        const auto known = layerIndex_.find(std::string(layer));
+        if (known != layerIndex_.end()) {
+            lastLayer_ = known->second;
+        } else if (layers_.size() < kLayerKept) {
+            lastLayer_ = static_cast<std::uint16_t>(layers_.size());
+            layers_.emplace_back(layer);
+            layerIndex_.emplace(layer, lastLayer_);
+        } else {
+            lastLayer_ = kLayerKept;
+        }
     }
-    p.layer = static_cast<std::uint32_t>(lastLayer_);
+    p.layer = lastLayer_;
+    if (lastLayer_ == kLayerKept) Keep(kKeptLayer, layer);
     const std::string_view typeName = values.EntityType;
-    auto name = std::find(typeNames_.begin(), typeNames_.end(), typeName);
-    if (name == typeNames_.end() && typeNames_.size() < 255) {
+    const auto name = std::find(typeNames_.begin(), typeNames_.end(), typeName);
+    if (name != typeNames_.end()) {
+        p.typeName = static_cast<std::uint8_t>(name - typeNames_.begin()) & kTypeNameKept;
+    } else if (typeNames_.size() < kTypeNameKept) {
+        p.typeName = static_cast<std::uint8_t>(typeNames_.size()) & kTypeNameKept;
         typeNames_.emplace_back(typeName);
-        name = typeNames_.end() - 1;
+    } else {
+        p.typeName = kTypeNameKept;
+        Keep(kKeptTypeName, typeName);
     }
-    p.typeName = static_cast<std::uint8_t>(name - typeNames_.begin());
     const std::string_view handle = values.Handle;
-    std::uint64_t number = 0;
+    std::uint32_t number = 0;
     const auto read = std::from_chars(handle.data(), handle.data() + handle.size(), number, 16);
     // A handle is kept as a number when that number gives it back.
     if (read.ec == std::errc() && read.ptr == handle.data() + handle.size() && number != 0 &&
@@ -203,7 +226,7 @@ void PointPreview::Point(const EntityValues& values, std::string_view /*line*/,
     if (!std::string_view(values.BlockName).empty()) Keep(kKeptBlock, values.BlockName);
     if (!std::string_view(values.Text).empty()) Keep(kKeptText, values.Text);
     if (!std::string_view(values.Number).empty()) Keep(kKeptNumber, values.Number);
-    if (kept_.size() != keptBefore) p.flags |= kHasKept;
+    if (kept_.size() != keptBefore) p.flags = p.flags | kHasKept;
 
     if (points_.empty()) {
         extent_ = {p.x, p.x, p.y, p.y, p.z, p.z};
@@ -234,7 +257,10 @@ void PointPreview::Joined(const LabelJoin& labels) {
 
 PreviewExtent PointPreview::PlotExtent() const {
     PreviewExtent e = extent_;
+    bool any = !points_.empty();
     const auto take = [&](double x, double y) {
+        if (!any) e = {x, x, y, y, 0, 0};
+        any = true;
         e.minX = std::min(e.minX, x);
         e.maxX = std::max(e.maxX, x);
         e.minY = std::min(e.minY, y);
@@ -242,6 +268,11 @@ PreviewExtent PointPreview::PlotExtent() const {
     };
     for (const PreviewPair& pair : pairs_) take(pair.labelX, pair.labelY);
     for (const PreviewLabel& label : unpaired_) take(label.x, label.y);
+    // A drawing that gave no point at all shows its own geometry.
+    if (!any && !geometry_.Empty()) {
+        take(geometry_.extent.minX, geometry_.extent.minY);
+        take(geometry_.extent.maxX, geometry_.extent.maxY);
+    }
     return e;
 }
 
@@ -256,9 +287,10 @@ std::string PointPreview::Line(std::size_t point) const {
     values.X = text(kKeptX, p.x);
     values.Y = text(kKeptY, p.y);
     if ((p.flags & kEmptyZ) == 0) values.Z = text(kKeptZ, p.z);
-    values.Layer = layers_[p.layer];
-    values.EntityType = typeNames_[p.typeName];
-    values.Handle = p.handle != 0 ? Handle(point) : std::string(Kept(point, kKeptHandle));
+    values.Layer = Layer(point);
+    values.EntityType =
+        p.typeName == kTypeNameKept ? Kept(point, kKeptTypeName) : typeNames_[p.typeName];
+    values.Handle = Handle(point);
     values.BlockName = Kept(point, kKeptBlock);
     values.Text = Kept(point, kKeptText);
     values.Number = Kept(point, kKeptNumber);
@@ -271,7 +303,7 @@ std::string PointPreview::Line(std::size_t point) const {
     numbers.CodeCounter =
         static_cast<std::int32_t>(static_cast<std::uint32_t>(c.settings.Get(field::CounterStart)) +
                                   index * c.countersPerLine);
-    numbers.EntityNumber = p.entityNumber;
+    if (c.withEntityNumbers) numbers.EntityNumber = entityNumbers_[point];
     std::string_view line = c.composer.ComposeRecord(values, numbers);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     return std::string(line);
@@ -298,9 +330,14 @@ std::string PointPreview::Label(std::size_t point, bool withCode) const {
     return label;
 }
 
+std::string_view PointPreview::Layer(std::size_t point) const {
+    const std::uint16_t layer = points_[point].layer;
+    return layer == kLayerKept ? Kept(point, kKeptLayer) : std::string_view(layers_[layer]);
+}
+
 std::string PointPreview::Handle(std::size_t point) const {
-    const std::uint64_t handle = points_[point].handle;
-    if (handle == 0) return {};
+    const std::uint32_t handle = points_[point].handle;
+    if (handle == 0) return std::string(Kept(point, kKeptHandle));
     char buffer[17];
     const auto written = std::to_chars(buffer, buffer + sizeof buffer, handle, 16);
     std::string text(buffer, written.ptr);
@@ -323,16 +360,57 @@ std::vector<std::pair<std::string, std::string>> PointPreview::NamedFields(
 }
 
 void PointPreview::CountCoincident() {
-    std::vector<std::pair<double, double>> places;
-    places.reserve(points_.size());
-    for (const PreviewPoint& p : points_) places.emplace_back(p.x, p.y);
-    std::sort(places.begin(), places.end());
+    // The places sorted by a hash of X and Y and their runs counted, an
+    // eighth of the hashes at a time: the points are held already and this
+    // must not hold as much again. Places of one hash are compared exactly,
+    // so a collision of hashes is never counted.
+    const auto bits = [](double v) {
+        std::uint64_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return v == 0 ? 0 : b;  // -0 stands where 0 stands
+    };
+    const auto hash = [&](const PreviewPoint& p) {
+        std::uint64_t h = bits(p.x) * 0x9E3779B97F4A7C15u ^ bits(p.y);
+        h ^= h >> 31;
+        h *= 0xBF58476D1CE4E5B9u;
+        return h ^ (h >> 29);
+    };
+    constexpr int kPartitionBits = 3;
+    struct Place {
+        std::uint64_t hash;
+        std::uint32_t point;
+    };
+    std::vector<Place> places;
+    places.reserve((points_.size() >> kPartitionBits) + (points_.size() >> (kPartitionBits + 2)));
     coincident_ = 0;
-    for (std::size_t i = 0; i < places.size();) {
-        std::size_t j = i + 1;
-        while (j < places.size() && places[j] == places[i]) ++j;
-        if (j - i > 1) coincident_ += j - i;
-        i = j;
+    for (std::uint64_t part = 0; part < (1u << kPartitionBits); ++part) {
+        places.clear();
+        for (std::size_t i = 0; i < points_.size(); ++i) {
+            const std::uint64_t h = hash(points_[i]);
+            if (h >> (64 - kPartitionBits) == part)
+                places.push_back({h, static_cast<std::uint32_t>(i)});
+        }
+        std::sort(places.begin(), places.end(),
+                  [](const Place& a, const Place& b) { return a.hash < b.hash; });
+        for (std::size_t i = 0; i < places.size();) {
+            std::size_t j = i + 1;
+            while (j < places.size() && places[j].hash == places[i].hash) ++j;
+            // A run of one hash: its places in order, those of one place counted.
+            const auto place = [&](const Place& a) {
+                return std::pair(points_[a.point].x, points_[a.point].y);
+            };
+            if (j - i > 1)
+                std::sort(places.begin() + static_cast<std::ptrdiff_t>(i),
+                          places.begin() + static_cast<std::ptrdiff_t>(j),
+                          [&](const Place& a, const Place& b) { return place(a) < place(b); });
+            for (std::size_t k = i; k < j;) {
+                std::size_t m = k + 1;
+                while (m < j && place(places[m]) == place(places[k])) ++m;
+                if (m - k > 1) coincident_ += m - k;
+                k = m;
+            }
+            i = j;
+        }
     }
 }
 

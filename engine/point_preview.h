@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,17 +21,21 @@
 namespace korvel {
 
 // A point as the preview keeps it: its data line is laid out again from
-// these when it is wanted, never held.
+// these when it is wanted, never held. 32 bytes: a drawing of millions of
+// points is held in little more than its coordinates.
 struct PreviewPoint {
     double x = 0, y = 0, z = 0;
+    // The entity's handle read as the hexadecimal number it is; 0: none or
+    // kept beside the point (PointPreview::Handle() reads either).
+    std::uint32_t handle = 0;
+    // Index into LayerNames(); past its reach the name is kept beside the
+    // point (PointPreview::Layer() reads either).
+    std::uint16_t layer = 0;
     EntityType type = EntityType::Point;
-    std::uint8_t typeName = 0;  // index of the entity's name ("LWPOLYLINE")
-    std::uint8_t flags = 0;     // which texts are kept beside the point
-    std::uint32_t layer = 0;    // index into LayerNames()
-    std::int32_t entityNumber = 0;
-    // The entity's handle read as the hexadecimal number it is; 0: none.
-    std::uint64_t handle = 0;
+    std::uint8_t typeName : 6 = 0;  // index of the entity's name ("LWPOLYLINE")
+    std::uint8_t flags : 2 = 0;     // which texts are kept beside the point
 };
+static_assert(sizeof(PreviewPoint) == 32);
 
 struct PreviewExtent {
     double minX = 0, maxX = 0, minY = 0, maxY = 0, minZ = 0, maxZ = 0;
@@ -113,13 +118,20 @@ class PointPreview final : public PointObserver {
     // Meaningless while there are no points.
     const PreviewExtent& Extent() const { return extent_; }
     // The extent of the points and of the labels joined to them or left
-    // unpaired, in X and Y: what a picture shows.
+    // unpaired, in X and Y: what a picture shows. With none of them, the
+    // extent of the drawing's geometry.
     PreviewExtent PlotExtent() const;
+    // Anything to draw: points, labels or geometry.
+    bool HasPicture() const {
+        return !points_.empty() || !pairs_.empty() || !unpaired_.empty() || !geometry_.Empty();
+    }
     // "1234 points  X 0.000 .. 10.000  Y ...  Z ..." for a status line.
     std::string Summary() const;
 
-    // The layers the points are on, each once.
+    // The layers the points are on, each once (the first 65,535 of them).
     const std::vector<std::string>& LayerNames() const { return layers_; }
+    // A point's layer.
+    std::string_view Layer(std::size_t point) const;
     // A point's handle as the drawing writes it ("1F"); empty: none.
     std::string Handle(std::size_t point) const;
     // A point's data line as (field name, value) pairs; the Code, when it is
@@ -144,6 +156,9 @@ class PointPreview final : public PointObserver {
     PreviewLabelLayout layout_;
     std::unique_ptr<Composition> composition_;
     std::vector<PreviewPoint> points_;
+    // The running number of each point's entity, kept only when the Code
+    // writes it.
+    std::vector<std::int32_t> entityNumbers_;
     std::vector<PreviewPair> pairs_;
     std::vector<PreviewLabel> unpaired_;
     std::array<std::int64_t, kEntityTypeCount> typeCounts_{};
@@ -152,9 +167,10 @@ class PointPreview final : public PointObserver {
     std::string texts_;
     PreviewExtent extent_;
     std::vector<std::string> layers_;
+    std::unordered_map<std::string, std::uint16_t> layerIndex_;
     std::vector<std::string> fieldNames_;
     std::size_t coincident_ = 0;
-    std::size_t lastLayer_ = 0;
+    std::uint16_t lastLayer_ = 0;
     bool withGeometry_ = false;
     DrawingGeometry geometry_;
 };

@@ -79,4 +79,9 @@ struct PlatformServices {
 // "Notepad.exe "<path>"": the command line that opens the report on Windows.
 QString NotepadCommandLine(const QString& reportPath);
 
+// Gives the memory the process has freed back to the system where the C
+// library keeps it for later (glibc keeps freed blocks of its heap): after
+// a large picture is let go, before the next is made.
+void ReturnFreedMemory();
+
 }  // namespace korvel

@@ -9,7 +9,17 @@
 
 #include "settings/korvel_error.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace korvel {
+
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 QString NotepadCommandLine(const QString& reportPath) {
     return QStringLiteral("Notepad.exe \"") + reportPath + QLatin1Char('"');
