@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <unordered_set>
+
+#include "engine/geometry_trace.h"
 
 namespace korvel {
 
@@ -87,6 +91,11 @@ class PagePlacement {
     }
     double X(double x) const { return left_ + (x - e_.minX) * scale_; }
     double Y(double y) const { return bottom_ - (y - e_.minY) * scale_; }
+    // The same placement for tracing, drawing on the plot area.
+    PageView View() const {
+        return {e_.minX, e_.minY, scale_,           left_,        bottom_,
+                kMargin, kTop,    kMargin + kPlotW, kTop + kPlotH};
+    }
 
   private:
     PreviewExtent e_;
@@ -130,33 +139,129 @@ void AppendPoints(std::string& s, const PointPreview& preview, const PreviewType
     s += "</g>\n";
 }
 
+// The cells of a grid of `cell` page units over the plot area, by row.
+class PageCells {
+  public:
+    explicit PageCells(double cell)
+        : cell_(cell),
+          columns_(static_cast<std::size_t>(kPlotW / cell) + 1),
+          rows_(static_cast<std::size_t>(kPlotH / cell) + 1),
+          held_(columns_ * rows_) {}
+    // The cell holding the page point (x, y), if it is on the plot.
+    void Take(double x, double y) {
+        const double cx = (x - kMargin) / cell_, cy = (y - kTop) / cell_;
+        if (!(cx >= 0 && cy >= 0)) return;
+        const auto column = std::min(static_cast<std::size_t>(cx), columns_ - 1);
+        const auto row = std::min(static_cast<std::size_t>(cy), rows_ - 1);
+        held_[row * columns_ + column] = true;
+    }
+    // Every cell a segment passes through, taken in steps of half a cell.
+    void TakeSegment(double x1, double y1, double x2, double y2) {
+        const double steps = std::ceil(std::hypot(x2 - x1, y2 - y1) * 2 / cell_);
+        const auto n = static_cast<int>(std::clamp(steps, 1.0, 1e5));
+        for (int k = 0; k <= n; ++k) Take(x1 + (x2 - x1) * k / n, y1 + (y2 - y1) * k / n);
+    }
+    // The held cells as one path, a rectangle for each run of them in a row.
+    void Append(std::string& s, const std::string& fill) const {
+        s += "<path fill=\"" + fill + "\" d=\"";
+        const std::string side = FixedDecimal(cell_, 1);
+        for (std::size_t row = 0; row < rows_; ++row) {
+            for (std::size_t column = 0; column < columns_;) {
+                if (!held_[row * columns_ + column]) {
+                    ++column;
+                    continue;
+                }
+                std::size_t end = column + 1;
+                while (end < columns_ && held_[row * columns_ + end]) ++end;
+                const double width = static_cast<double>(end - column) * cell_;
+                s += "M" + FixedDecimal(kMargin + static_cast<double>(column) * cell_, 1) + " " +
+                     FixedDecimal(kTop + static_cast<double>(row) * cell_, 1) + "h" +
+                     FixedDecimal(width, 1) + "v" + side + "h-" + FixedDecimal(width, 1) + "z";
+                column = end;
+            }
+        }
+        s += "\"/>\n";
+    }
+
+  private:
+    double cell_;
+    std::size_t columns_, rows_;
+    std::vector<bool> held_;
+};
+
 // The points of one type as the cells of a grid of kDensityCell page units
 // that hold any: a picture of millions of points stays small and quick.
 void AppendDensity(std::string& s, const PointPreview& preview, const PreviewType& type,
                    const PagePlacement& page) {
-    const auto columns = static_cast<std::size_t>(kPlotW / kDensityCell) + 1;
-    const auto rows = static_cast<std::size_t>(kPlotH / kDensityCell) + 1;
-    std::vector<bool> held(columns * rows);
-    for (const PreviewPoint& p : preview.Points()) {
-        if (p.type != type.type) continue;
-        const double cx = (page.X(p.x) - kMargin) / kDensityCell;
-        const double cy = (page.Y(p.y) - kTop) / kDensityCell;
-        if (!(cx >= 0 && cy >= 0)) continue;
-        const auto column = std::min(static_cast<std::size_t>(cx), columns - 1);
-        const auto row = std::min(static_cast<std::size_t>(cy), rows - 1);
-        held[row * columns + column] = true;
+    PageCells cells(kDensityCell);
+    for (const PreviewPoint& p : preview.Points())
+        if (p.type == type.type) cells.Take(page.X(p.x), page.Y(p.y));
+    cells.Append(s, Colour(type.rgb));
+}
+
+constexpr char kGeometryColour[] = "#c0c0c0";
+constexpr char kMarkColour[] = "#b4b4b4";
+// The cells a drawing too large for lines is drawn as, in page units.
+constexpr double kGeometryCell = 1.5;
+
+// The drawing's geometry in grey behind the points: its lines no finer than
+// the page shows (a line drawn twice on the page is written once) and a
+// small cross at each text and block reference; when that takes more than
+// kSvgGeometryBytes, the cells of the page its lines and marks pass through.
+// Returns whether it was drawn as cells.
+bool AppendGeometry(std::string& s, const DrawingGeometry& geometry, const PagePlacement& page) {
+    if (geometry.Empty()) return false;
+    const PageView view = page.View();
+    std::string lines, marks;
+    std::unordered_set<std::string> seen;
+    bool tooLarge = false;
+    TraceGeometry(geometry, view, 0.5, [&](const double* xy, std::size_t count, EntityType) {
+        if (tooLarge) return;
+        std::string d = "M" + FixedDecimal(xy[0], 1) + " " + FixedDecimal(xy[1], 1) + "L";
+        for (std::size_t k = 1; k < count; ++k) {
+            if (k > 1) d += ' ';
+            d += FixedDecimal(xy[2 * k], 1) + " " + FixedDecimal(xy[2 * k + 1], 1);
+        }
+        if (count == 2 && !seen.insert(d).second) return;
+        lines += d;
+        tooLarge = lines.size() > kSvgGeometryBytes;
+    });
+    for (std::size_t i = 0; i < geometry.Marks() && !tooLarge; ++i) {
+        const double x = page.X(geometry.MarkX(i)), y = page.Y(geometry.MarkY(i));
+        if (x < kMargin || y < kTop || x > kMargin + kPlotW || y > kTop + kPlotH) continue;
+        std::string d =
+            "M" + FixedDecimal(x - 1.5, 1) + " " + FixedDecimal(y, 1) + "h3m-1.5 -1.5v3";
+        if (!seen.insert(d).second) continue;
+        marks += d;
+        tooLarge = lines.size() + marks.size() > kSvgGeometryBytes;
     }
-    s += "<path fill=\"" + Colour(type.rgb) + "\" d=\"";
-    const int cell = static_cast<int>(kDensityCell);
-    const std::string side = std::to_string(cell);
-    for (std::size_t row = 0; row < rows; ++row)
-        for (std::size_t column = 0; column < columns; ++column)
-            if (held[row * columns + column])
-                s += "M" +
-                     std::to_string(static_cast<int>(kMargin) + static_cast<int>(column) * cell) +
-                     " " + std::to_string(static_cast<int>(kTop) + static_cast<int>(row) * cell) +
-                     "h" + side + "v" + side + "h-" + side + "z";
-    s += "\"/>\n";
+    // What lies beyond the points' extent stays within the plot's frame.
+    s += "<clipPath id=\"plot\"><rect x=\"" + FixedDecimal(kMargin, 0) + "\" y=\"" +
+         FixedDecimal(kTop, 0) + "\" width=\"" + FixedDecimal(kPlotW, 0) + "\" height=\"" +
+         FixedDecimal(kPlotH, 0) + "\"/></clipPath>\n<g clip-path=\"url(#plot)\">\n";
+    if (!tooLarge) {
+        if (!lines.empty())
+            s += "<path fill=\"none\" stroke=\"" + std::string(kGeometryColour) +
+                 "\" stroke-width=\"0.6\" stroke-linecap=\"round\" stroke-linejoin=\"round\" "
+                 "d=\"" +
+                 lines + "\"/>\n";
+        if (!marks.empty())
+            s += "<path fill=\"none\" stroke=\"" + std::string(kMarkColour) +
+                 "\" stroke-width=\"0.6\" d=\"" + marks + "\"/>\n";
+        s += "</g>\n";
+        return false;
+    }
+    PageCells cells(kGeometryCell);
+    TraceGeometry(geometry, view, kGeometryCell / 2,
+                  [&](const double* xy, std::size_t count, EntityType) {
+                      for (std::size_t k = 1; k < count; ++k)
+                          cells.TakeSegment(xy[2 * k - 2], xy[2 * k - 1], xy[2 * k], xy[2 * k + 1]);
+                  });
+    for (std::size_t i = 0; i < geometry.Marks(); ++i)
+        cells.Take(page.X(geometry.MarkX(i)), page.Y(geometry.MarkY(i)));
+    cells.Append(s, kGeometryColour);
+    s += "</g>\n";
+    return true;
 }
 
 // The width of `text` at `size` in the page's sans-serif, near enough to
@@ -247,7 +352,7 @@ void AppendUnpairedLabels(std::string& s, const PointPreview& preview, const Pag
 // A swatch, the type and its count per line; then the pairs and the labels
 // left, when labels were joined.
 void AppendLegend(std::string& s, const PointPreview& preview,
-                  const std::vector<PreviewType>& types, bool density) {
+                  const std::vector<PreviewType>& types, bool density, bool geometryCells) {
     const double legendX = kWidth - kLegend;
     double y = kTop + 10;
     const auto text = [&](const std::string& what) {
@@ -265,8 +370,21 @@ void AppendLegend(std::string& s, const PointPreview& preview,
     }
     if (density) {
         y += 6;
-        text("More than " + std::to_string(kSvgPointMarkers) + " points: each square");
+        text("Over " + std::to_string(kSvgPointMarkers) + " points: a square");
         text("of " + FixedDecimal(kDensityCell, 0) + " units holds one or more");
+    }
+    const DrawingGeometry& geometry = preview.Geometry();
+    if (!geometry.Empty()) {
+        y += 6;
+        s += "<line x1=\"" + FixedDecimal(legendX, 0) + "\" y1=\"" + FixedDecimal(y - 4, 0) +
+             "\" x2=\"" + FixedDecimal(legendX + 12, 0) + "\" y2=\"" + FixedDecimal(y - 4, 0) +
+             "\" stroke=\"" + kGeometryColour + "\" stroke-width=\"1.5\"/>\n";
+        text("The drawing behind the points:");
+        text(std::to_string(geometry.Polylines()) + " lines, " + std::to_string(geometry.Arcs()) +
+             " curves,");
+        text(std::to_string(geometry.Marks()) + " texts and blocks");
+        if (geometryCells) text("in cells of " + FixedDecimal(kGeometryCell, 1) + " units");
+        if (geometry.truncated) text("(too large: drawn in part)");
     }
     if (!preview.Pairs().empty()) {
         s += "<line x1=\"" + FixedDecimal(legendX, 0) + "\" y1=\"" + FixedDecimal(y - 4, 0) +
@@ -292,6 +410,7 @@ std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
     std::string s;
     s.reserve(200 + (density ? 0 : preview.Points().size() * (labelled ? 120 : 48)));
     AppendHeader(s, preview, title);
+    const bool geometryCells = AppendGeometry(s, preview.Geometry(), page);
     AppendPairs(s, preview, page);
     for (const PreviewType& type : types) {
         if (density)
@@ -301,7 +420,7 @@ std::string PreviewSvg(const PointPreview& preview, std::string_view title) {
     }
     if (labelled) AppendLabels(s, preview, page);
     AppendUnpairedLabels(s, preview, page);
-    AppendLegend(s, preview, types, density);
+    AppendLegend(s, preview, types, density, geometryCells);
     s += "</svg>\n";
     return s;
 }

@@ -16,9 +16,14 @@ inline constexpr std::size_t kSvgLabelledPoints = 5000;
 // a grid that hold any (a density layer, as the legend says): the picture
 // of millions of points stays a few megabytes that renderers draw at once.
 inline constexpr std::size_t kSvgPointMarkers = 20000;
+// The drawing's own geometry is drawn behind the points as lines while they
+// take at most this many bytes of the picture, and beyond that as the cells
+// its lines pass through.
+inline constexpr std::size_t kSvgGeometryBytes = 1'500'000;
 
-// One circle per point (X right, Y up, one scale), a legend with the counts
-// by type and the extent, `title` at the top.
+// One circle per point (X right, Y up, one scale) over the drawing's
+// geometry in grey when it was collected, a legend with the counts by type
+// and the extent, `title` at the top.
 std::string PreviewSvg(const PointPreview& preview, std::string_view title);
 
 }  // namespace korvel

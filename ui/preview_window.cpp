@@ -27,8 +27,10 @@
 #include <filesystem>
 #include <numbers>
 
+#include "engine/geometry_trace.h"
 #include "run/drawing_conversion.h"
 #include "settings/korvel_error.h"
+#include "ui/platform/platform_services.h"
 #include "ui/text_bytes.h"
 #include "ui/xyz1.h"
 
@@ -44,6 +46,12 @@ constexpr std::size_t kCodedInView = 100;
 constexpr double kPickRadius = 5;
 // The lines from labels to the points that took them.
 const QColor kPairColour(0xa0, 0xa0, 0xa0);
+// The drawing's own geometry behind the points, and the places of its texts
+// and block references.
+const QColor kGeometryColour(0xcc, 0xcc, 0xcc);
+const QColor kMarkColour(0xb4, 0xb4, 0xb4);
+// The legend item of the drawing's geometry carries this role.
+constexpr int kGeometryRole = Qt::UserRole + 1;
 // Room kept clear of labels at the bottom left, for the scale bar.
 constexpr double kScaleBarHeight = 34;
 
@@ -125,6 +133,11 @@ void PreviewPlot::SetPreview(std::shared_ptr<const PointPreview> preview) {
     emit PicksChanged();
 }
 
+void PreviewPlot::SetGeometryShown(bool shown) {
+    geometryShown_ = shown;
+    update();
+}
+
 void PreviewPlot::SetTypeShown(EntityType type, bool shown) {
     hidden_[static_cast<std::size_t>(type)] = !shown;
     update();
@@ -146,7 +159,7 @@ double PreviewPlot::TickStep() const {
 }
 
 void PreviewPlot::Fit() {
-    if (!preview_ || preview_->Points().empty()) return update();
+    if (!preview_ || !preview_->HasPicture()) return update();
     hasView_ = fitted_ = true;
     const PreviewExtent e = preview_->PlotExtent();
     centreX_ = (e.minX + e.maxX) / 2;
@@ -206,8 +219,7 @@ std::vector<std::size_t> PreviewPlot::PointsAt(QPointF at) const {
 void PreviewPlot::paintEvent(QPaintEvent*) {
     // Every point is set straight into an image, a small square of pixels:
     // a million points cost a pass over an array, not a million paint calls.
-    QImage image(size(), QImage::Format_RGB32);
-    image.fill(Qt::white);
+    QImage image = Background();
     if (preview_) PaintPairs(image);
     std::vector<std::size_t> inView;
     if (preview_) {
@@ -237,7 +249,52 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
     if (preview_ && inView.size() <= static_cast<std::size_t>(kLabelledInView))
         PaintLabels(painter, inView);
     if (preview_) PaintPicks(painter);
-    if (preview_ && !preview_->Points().empty()) PaintScale(painter);
+    if (preview_ && preview_->HasPicture()) PaintScale(painter);
+}
+
+const QImage& PreviewPlot::Background() {
+    const BackgroundView view{preview_.get(), scale_, centreX_, centreY_, geometryShown_};
+    if (background_.size() == size() && view == backgroundView_) return background_;
+    backgroundView_ = view;
+    background_ = QImage(size(), QImage::Format_RGB32);
+    background_.fill(Qt::white);
+    if (preview_ && geometryShown_) PaintGeometry(background_);
+    return background_;
+}
+
+// The drawing's lines and curves no finer than a pixel shows, and a small
+// cross at each text and block reference.
+void PreviewPlot::PaintGeometry(QImage& image) const {
+    const DrawingGeometry& geometry = preview_->Geometry();
+    if (geometry.Empty()) return;
+    QPainter painter(&image);
+    painter.setPen(QPen(kGeometryColour, 0));
+    const double w = image.width(), h = image.height();
+    const PageView view{centreX_, centreY_, scale_, w / 2, h / 2, -1, -1, w + 1, h + 1};
+    std::vector<QPointF> points;
+    TraceGeometry(geometry, view, 0.5, [&](const double* xy, std::size_t count, EntityType) {
+        points.resize(count);
+        for (std::size_t k = 0; k < count; ++k) points[k] = QPointF(xy[2 * k], xy[2 * k + 1]);
+        if (count == 2 && points[0] == points[1])
+            painter.drawPoint(points[0]);
+        else
+            painter.drawPolyline(points.data(), static_cast<int>(count));
+    });
+    // The crosses a few thousand at a time: a list of them all would take
+    // as much memory again as the marks.
+    painter.setPen(QPen(kMarkColour, 0));
+    QVector<QLineF> crosses;
+    for (std::size_t i = 0; i < geometry.Marks(); ++i) {
+        const QPointF at = ToScreen(geometry.MarkX(i), geometry.MarkY(i));
+        if (at.x() < -2 || at.y() < -2 || at.x() > w + 2 || at.y() > h + 2) continue;
+        crosses.append(QLineF(at.x() - 2, at.y(), at.x() + 2, at.y()));
+        crosses.append(QLineF(at.x(), at.y() - 2, at.x(), at.y() + 2));
+        if (crosses.size() >= 4096) {
+            painter.drawLines(crosses);
+            crosses.clear();
+        }
+    }
+    painter.drawLines(crosses);
 }
 
 void PreviewPlot::PaintLabels(QPainter& painter, const std::vector<std::size_t>& inView) {
@@ -421,8 +478,7 @@ bool PreviewPlot::event(QEvent* event) {
             const std::string_view type = Info(p.type).name;
             entries << fields.join(QStringLiteral("  ")) + QStringLiteral("\n") +
                            QString::fromLatin1(type.data(), static_cast<qsizetype>(type.size())) +
-                           QStringLiteral(", layer ") +
-                           FromPathBytes(preview_->LayerNames()[p.layer]) +
+                           QStringLiteral(", layer ") + FromPathBytes(preview_->Layer(i)) +
                            QStringLiteral(", handle ") + FromPathBytes(preview_->Handle(i));
         }
         if (points.size() > kMostListed)
@@ -600,6 +656,7 @@ void PreviewWindow::Refresh() {
     status_->setText(QStringLiteral("Converting..."));
     // One preview at a time: the old one goes before the new one is made.
     plot_->SetPreview(nullptr);
+    ReturnFreedMemory();
     // The worker owns copies of everything it reads: the window stays live
     // and its settings may change meanwhile.
     worker_ = std::thread([this, run, path = ToPathBytes(path_), settings = seenSettings_,
@@ -612,6 +669,7 @@ void PreviewWindow::Refresh() {
         result->preview->Compose(settings, names, fields, code);
         std::error_code size;
         result->preview->ExpectDrawingSize(std::filesystem::file_size(path, size));
+        result->preview->CollectGeometry();
         WorkerHost host(fields, code, cancelled, position);
         try {
             if (!PreviewDrawing(path, settings, names, host, options, *result->preview,
@@ -694,6 +752,25 @@ void PreviewWindow::ShowLegend(const Result& result) {
         item->setData(Qt::UserRole, static_cast<int>(info.type));
         item->setCheckState(plot_->TypeShown(info.type) ? Qt::Checked : Qt::Unchecked);
     }
+    const DrawingGeometry& geometry = preview.Geometry();
+    if (!geometry.Empty()) {
+        // The drawing behind the points: a click hides or shows it too.
+        QPixmap swatch(12, 12);
+        swatch.fill(Qt::white);
+        QPainter(&swatch).fillRect(0, 5, 12, 2, kGeometryColour);
+        auto* item = new QListWidgetItem(
+            QIcon(swatch),
+            QStringLiteral(
+                "Drawing behind the points:\n%1 lines, %2 curves,\n%3 texts and blocks%4")
+                .arg(geometry.Polylines())
+                .arg(geometry.Arcs())
+                .arg(geometry.Marks())
+                .arg(geometry.truncated ? QStringLiteral("\n(too large: drawn in part)")
+                                        : QString()),
+            legend_);
+        item->setData(kGeometryRole, true);
+        item->setCheckState(plot_->GeometryShown() ? Qt::Checked : Qt::Unchecked);
+    }
     if (!preview.Pairs().empty())
         new QListWidgetItem(
             QStringLiteral("Label pairs (grey lines): %1").arg(preview.Pairs().size()), legend_);
@@ -704,6 +781,12 @@ void PreviewWindow::ShowLegend(const Result& result) {
 }
 
 void PreviewWindow::LegendClicked(QListWidgetItem* item) {
+    if (item->data(kGeometryRole).isValid()) {
+        const bool shown = !plot_->GeometryShown();
+        plot_->SetGeometryShown(shown);
+        item->setCheckState(shown ? Qt::Checked : Qt::Unchecked);
+        return;
+    }
     const QVariant type = item->data(Qt::UserRole);
     if (!type.isValid()) return;
     const auto entityType = static_cast<EntityType>(type.toInt());

@@ -44,6 +44,9 @@ class PreviewPlot : public QWidget {
     // The points of `type` drawn or not.
     void SetTypeShown(EntityType type, bool shown);
     bool TypeShown(EntityType type) const { return !hidden_[static_cast<std::size_t>(type)]; }
+    // The drawing's own geometry drawn faintly behind the points, or not.
+    void SetGeometryShown(bool shown);
+    bool GeometryShown() const { return geometryShown_; }
     // The drawing point under the pixel `at`.
     QPointF ToDrawing(QPointF at) const;
     // The points picked by clicks, -1 for none.
@@ -84,6 +87,10 @@ class PreviewPlot : public QWidget {
     bool event(QEvent*) override;
 
   private:
+    // A white picture with the drawing's geometry on it, made again only
+    // when the view has moved: a pick or a tooltip redraws the points alone.
+    const QImage& Background();
+    void PaintGeometry(QImage& image) const;
     void PaintPairs(QImage& image) const;
     void PaintUnpairedLabels(QPainter& painter) const;
     // Labels beside the points in view, each where it overprints no other.
@@ -103,6 +110,14 @@ class PreviewPlot : public QWidget {
     std::array<bool, kEntityTypeCount> hidden_{};
     std::int64_t pickA_ = -1, pickB_ = -1;
     std::vector<QRectF> labelBoxes_;
+    bool geometryShown_ = true;
+    QImage background_;
+    struct BackgroundView {
+        const PointPreview* preview = nullptr;
+        double scale = 0, centreX = 0, centreY = 0;
+        bool geometry = false;
+        bool operator==(const BackgroundView&) const = default;
+    } backgroundView_;
 };
 
 // Opens the preview window of `main` (one, made on first use) on the

@@ -67,6 +67,7 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
         SCOPED_TRACE(profile + ": " + drawing);
         PointPreview preview;
         preview.Compose(config.settings, names, fields, host.CodeSequence());
+        preview.CollectGeometry();
         try {
             ASSERT_TRUE(PreviewDrawing((corpus / drawing).string(), config.settings, names, host,
                                        {}, preview));
@@ -86,6 +87,8 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
         std::int64_t counted = 0;
         for (const PreviewType& type : preview.Types()) counted += type.count;
         EXPECT_EQ(counted, static_cast<std::int64_t>(preview.Points().size()));
+        // The picture with the drawing behind the points stays small.
+        EXPECT_LE(PreviewSvg(preview, name).size(), kSvgGeometryBytes + 1'000'000);
     }
     EXPECT_GT(compared, 100) << profile;
 }
@@ -201,8 +204,68 @@ TEST(PointPreview, SvgLabelsStayApartAndManyPointsBecomeADensityLayer) {
 
     const std::string dense = svgOf(25000, 1.0);
     EXPECT_EQ(dense.find("<circle"), std::string::npos);
-    EXPECT_NE(dense.find(">More than 20000 points: each square</text>"), std::string::npos);
+    EXPECT_NE(dense.find(">Over 20000 points: a square</text>"), std::string::npos);
     EXPECT_LT(dense.size(), 1'000'000u);
+}
+
+// The drawing's geometry lies under the points it gave: a line's path runs
+// between the markers of its two ends; a drawing of many lines is drawn as
+// the cells they cross, within its share of the picture.
+TEST(PointPreview, SvgDrawsTheDrawingUnderItsPoints) {
+    const NameTables names = ShippedNameTables();
+    const std::vector<std::string> fields = {"Number", "X", "Y", "Z"};
+    test::TempDir dir;
+    const auto svgOf = [&](const std::vector<std::string>& entities) {
+        std::vector<std::string> lines = {"  0", "SECTION", "  2", "ENTITIES"};
+        lines.insert(lines.end(), entities.begin(), entities.end());
+        for (const char* end : {"  0", "ENDSEC", "  0", "EOF"}) lines.emplace_back(end);
+        test::WriteFile(dir / "d.dxf", test::Dxf(lines));
+        FixedListsHost host(fields, {});
+        PointPreview preview;
+        preview.Compose(test::DefaultSettings(), names, fields, {});
+        preview.CollectGeometry();
+        EXPECT_TRUE(PreviewDrawing((dir / "d.dxf").string(), test::DefaultSettings(), names, host,
+                                   {}, preview));
+        return PreviewSvg(preview, "d.dxf");
+    };
+    const auto line = [](double x1, double y1, double x2, double y2) {
+        return std::vector<std::string>{"  0", "LINE",
+                                        "  8", "0",
+                                        " 10", std::to_string(x1),
+                                        " 20", std::to_string(y1),
+                                        " 30", "0",
+                                        " 11", std::to_string(x2),
+                                        " 21", std::to_string(y2),
+                                        " 31", "0"};
+    };
+    std::vector<std::string> one = line(500, 200, 520, 210);
+    const std::vector<std::string> circle = {"  0", "CIRCLE", "  8", "0", " 10", "510",
+                                             " 20", "200",    " 30", "0", " 40", "3"};
+    one.insert(one.end(), circle.begin(), circle.end());
+    const std::string svg = svgOf(one);
+    std::vector<std::string> ends;
+    for (std::size_t at = svg.find("<circle cx=\""); at != std::string::npos;
+         at = svg.find("<circle cx=\"", at + 1)) {
+        const double cx = std::stod(svg.substr(at + 12));
+        const double cy = std::stod(svg.substr(svg.find("cy=\"", at) + 4));
+        ends.push_back(FixedDecimal(cx, 1) + " " + FixedDecimal(cy, 1));
+    }
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_NE(svg.find("M" + ends[0] + "L" + ends[1]), std::string::npos) << svg;
+    EXPECT_NE(svg.find(">1 lines, 1 curves,</text>"), std::string::npos);
+    EXPECT_EQ(svg.find("in cells of"), std::string::npos);
+
+    // 80,000 short lines at random: more than the picture gives to lines.
+    std::vector<std::string> many;
+    std::srand(7);
+    for (int i = 0; i < 80000; ++i) {
+        const double x = std::rand() % 100000 / 10.0, y = std::rand() % 100000 / 10.0;
+        const std::vector<std::string> l = line(x, y, x + 3, y + 1);
+        many.insert(many.end(), l.begin(), l.end());
+    }
+    const std::string cells = svgOf(many);
+    EXPECT_NE(cells.find(">in cells of 1.5 units</text>"), std::string::npos);
+    EXPECT_LT(cells.size(), kSvgGeometryBytes + 1'000'000);
 }
 
 }  // namespace

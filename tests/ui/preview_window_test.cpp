@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QListWidgetItem>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -132,6 +133,67 @@ class PreviewWindowTest : public QObject {
         // 32 steps of (0.125, -0.0625): bearing 116.5651 degrees from north.
         QCOMPARE(window->findChild<QLabel*>("PreviewStatus")->text(),
                  QStringLiteral("8 to 40: distance 4.472, bearing 116.5651\u00b0"));
+    }
+
+    // The drawing's own geometry lies faintly behind the points, where its
+    // coordinates put it: a circle of an unticked type through its pixels, a
+    // line under the points it gave; the legend switches it off, and a
+    // drawing that gives no point at all is fitted to its geometry.
+    void DrawsTheDrawingBehindThePoints() {
+        WindowHarness h;
+        h.CreateAndStart();
+        h.Form().show();
+        const QByteArray head = "  0\r\nSECTION\r\n  2\r\nENTITIES\r\n";
+        const QByteArray tail = "  0\r\nENDSEC\r\n  0\r\nEOF\r\n";
+        const QByteArray circle =
+            "  0\r\nCIRCLE\r\n  8\r\n0\r\n 10\r\n510\r\n 20\r\n205\r\n 30\r\n0\r\n"
+            " 40\r\n4\r\n";
+        const QByteArray line =
+            "  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n500\r\n 20\r\n200\r\n 30\r\n1\r\n"
+            " 11\r\n520\r\n 21\r\n210\r\n 31\r\n1\r\n";
+        WriteAll(h.Work() + "/site.dxf", head + circle + line + tail);
+        OpenPreview(h.Form(), h.Work() + "/site.dxf");
+        auto* window = h.Form().findChild<PreviewWindow*>(QStringLiteral("PreviewWindow"));
+        QTRY_VERIFY(!window->Converting());
+        PreviewPlot* plot = window->Plot();
+        QCOMPARE(plot->Preview()->Points().size(), 2u);  // the line's ends
+        const auto grey = [&](const QImage& image, QPointF at) {
+            // The pixel the curve passes through, or one beside it.
+            for (int dx = -1; dx <= 1; ++dx)
+                for (int dy = -1; dy <= 1; ++dy)
+                    if (QColor(image.pixel(at.toPoint() + QPoint(dx, dy))).red() < 0xf0)
+                        return true;
+            return false;
+        };
+        QImage picture = plot->grab().toImage();
+        for (const double angle : {0.3, 1.9, 4.0}) {
+            const QPointF on = plot->ToScreen(510 + 4 * std::cos(angle), 205 + 4 * std::sin(angle));
+            QVERIFY2(grey(picture, on), qPrintable(QString::number(angle)));
+        }
+        QVERIFY(grey(picture, plot->ToScreen(505, 202.5)));  // on the line, between its points
+        QVERIFY(!grey(picture, plot->ToScreen(510, 207.5)));  // inside the circle
+
+        auto* legend = window->findChild<QListWidget*>("PreviewLegend");
+        QListWidgetItem* drawing =
+            legend->findItems("Drawing behind", Qt::MatchStartsWith).value(0);
+        QVERIFY(drawing);
+        QCOMPARE(
+            drawing->text(),
+            QStringLiteral("Drawing behind the points:\n1 lines, 1 curves,\n0 texts and blocks"));
+        legend->itemClicked(drawing);
+        QVERIFY(!plot->GeometryShown());
+        QVERIFY(!grey(plot->grab().toImage(), plot->ToScreen(505, 202.5)));
+
+        // No point at all: the view is the geometry's.
+        legend->itemClicked(drawing);
+        WriteAll(h.Work() + "/site.dxf", head + circle + tail);
+        window->Refresh();
+        QTRY_VERIFY(!window->Converting());
+        QVERIFY(plot->Preview()->Points().empty());
+        picture = plot->grab().toImage();
+        QVERIFY(grey(picture, plot->ToScreen(514, 205)));
+        const QPointF left = plot->ToScreen(506, 205), right = plot->ToScreen(514, 205);
+        QVERIFY(left.x() >= 0 && right.x() < plot->width() && right.x() - left.x() > 100);
     }
 
     // Each kind of warning is said in the window's words, never as a
