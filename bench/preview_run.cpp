@@ -1,5 +1,6 @@
-// The preview window's open time (the conversion into its points) and its redraw time at several
-// zooms.
+// The preview window's open time (the conversion into its points and the
+// drawing's geometry) and its redraw time at several zooms: after the view
+// moved, with the view as it was, and with the drawing switched off.
 //
 //   korvel_preview_bench DRAWING RUNS
 #include <QApplication>
@@ -53,7 +54,8 @@ int main(int argc, char** argv) {
     // The zooms of a redraw: the whole drawing, a district, a street, a point.
     const double zooms[] = {1, 16, 256, 65536};
     std::vector<double> open;
-    std::vector<std::vector<double>> redraw(std::size(zooms));
+    std::vector<std::vector<double>> redraw(std::size(zooms)), still(std::size(zooms)),
+        bare(std::size(zooms));
     std::size_t points = 0;
     PreviewPlot plot;
     plot.resize(1000, 750);
@@ -82,9 +84,20 @@ int main(int argc, char** argv) {
             plot.Fit();
             plot.ZoomAt(QPointF(500, 375), zooms[z]);
             QPainter painter(&target);
+            // The view moved: the drawing behind the points is traced again.
             t.restart();
             plot.render(&painter);
             redraw[z].push_back(Seconds(t));
+            // The view as it was (a pick, a tooltip): the points on the kept drawing.
+            t.restart();
+            plot.render(&painter);
+            still[z].push_back(Seconds(t));
+            // The drawing switched off: the points alone.
+            plot.SetGeometryShown(false);
+            t.restart();
+            plot.render(&painter);
+            bare[z].push_back(Seconds(t));
+            plot.SetGeometryShown(true);
         }
     }
     const Spread o = Of(open);
@@ -92,9 +105,12 @@ int main(int argc, char** argv) {
     std::printf("open (conversion into the preview): median %.3f s (%.3f-%.3f)\n", o.median, o.low,
                 o.high);
     for (std::size_t z = 0; z < std::size(zooms); ++z) {
-        const Spread d = Of(redraw[z]);
-        std::printf("redraw at %gx: median %.1f ms (%.1f-%.1f)\n", zooms[z], d.median * 1e3,
-                    d.low * 1e3, d.high * 1e3);
+        const Spread d = Of(redraw[z]), k = Of(still[z]), b = Of(bare[z]);
+        std::printf(
+            "redraw at %gx: moved %.1f ms (%.1f-%.1f), still %.1f ms (%.1f-%.1f), without the "
+            "drawing %.1f ms (%.1f-%.1f)\n",
+            zooms[z], d.median * 1e3, d.low * 1e3, d.high * 1e3, k.median * 1e3, k.low * 1e3,
+            k.high * 1e3, b.median * 1e3, b.low * 1e3, b.high * 1e3);
     }
     return 0;
 }

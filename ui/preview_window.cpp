@@ -231,12 +231,15 @@ void PreviewPlot::paintEvent(QPaintEvent*) {
         const double halfW = w / 2.0, halfH = h / 2.0;
         for (std::size_t i = 0; i < points.size(); ++i) {
             if (hidden_[static_cast<std::size_t>(points[i].type)]) continue;
-            // The marker's square holds the pixel nearest the point.
-            const double sx = std::round(halfW + (points[i].x - centreX_) * scale_) - side / 2;
-            const double sy = std::round(halfH - (points[i].y - centreY_) * scale_) - side / 2;
-            if (!(sx >= 0 && sy >= 0 && sx <= w - side && sy <= h - side)) continue;
+            // The marker's square holds the pixel nearest the point (rounded
+            // by truncation once the value is known to be in view: the
+            // library's round costs as much as the rest of the loop).
+            const double fx = halfW + (points[i].x - centreX_) * scale_ - side / 2 + 0.5;
+            const double fy = halfH - (points[i].y - centreY_) * scale_ - side / 2 + 0.5;
+            if (!(fx >= 0 && fy >= 0 && fx < w - side + 1 && fy < h - side + 1)) continue;
+            const auto sx = static_cast<qsizetype>(fx), sy = static_cast<qsizetype>(fy);
             const QRgb colour = 0xFF000000u | Info(points[i].type).rgb;
-            QRgb* pixel = bits + static_cast<qsizetype>(sy) * stride + static_cast<qsizetype>(sx);
+            QRgb* pixel = bits + sy * stride + sx;
             for (int row = 0; row < side; ++row, pixel += stride)
                 std::fill(pixel, pixel + side, colour);
             if (inView.size() <= static_cast<std::size_t>(kLabelledInView)) inView.push_back(i);
@@ -267,34 +270,51 @@ const QImage& PreviewPlot::Background() {
 void PreviewPlot::PaintGeometry(QImage& image) const {
     const DrawingGeometry& geometry = preview_->Geometry();
     if (geometry.Empty()) return;
+    // Most of a large drawing is dots and segments of a pixel or two at
+    // this scale, and the marks small crosses: those are set straight into
+    // the image, the longer lines go to the painter a few thousand at a time.
+    auto* bits = reinterpret_cast<QRgb*>(image.bits());
+    const qsizetype stride = image.bytesPerLine() / 4;
+    const int w = image.width(), h = image.height();
+    const auto pixel = [&](double x, double y, QRgb colour) {
+        const double fx = x + 0.5, fy = y + 0.5;  // the pixel nearest (x, y)
+        if (fx >= 0 && fy >= 0 && fx < w && fy < h)
+            bits[static_cast<qsizetype>(fy) * stride + static_cast<qsizetype>(fx)] = colour;
+    };
+    const QRgb lineColour = kGeometryColour.rgb(), markColour = kMarkColour.rgb();
     QPainter painter(&image);
     painter.setPen(QPen(kGeometryColour, 0));
-    const double w = image.width(), h = image.height();
-    const PageView view{centreX_, centreY_, scale_, w / 2, h / 2, -1, -1, w + 1, h + 1};
+    const PageView view{centreX_, centreY_, scale_, w / 2.0, h / 2.0, -1, -1, w + 1.0, h + 1.0};
     std::vector<QPointF> points;
+    QVector<QLineF> segments;
     TraceGeometry(geometry, view, 0.5, [&](const double* xy, std::size_t count, EntityType) {
+        if (count == 2) {
+            if (std::abs(xy[2] - xy[0]) <= 2 && std::abs(xy[3] - xy[1]) <= 2) {
+                pixel(xy[0], xy[1], lineColour);
+                pixel((xy[0] + xy[2]) / 2, (xy[1] + xy[3]) / 2, lineColour);
+                pixel(xy[2], xy[3], lineColour);
+                return;
+            }
+            segments.append(QLineF(xy[0], xy[1], xy[2], xy[3]));
+            if (segments.size() >= 4096) {
+                painter.drawLines(segments);
+                segments.clear();
+            }
+            return;
+        }
         points.resize(count);
         for (std::size_t k = 0; k < count; ++k) points[k] = QPointF(xy[2 * k], xy[2 * k + 1]);
-        if (count == 2 && points[0] == points[1])
-            painter.drawPoint(points[0]);
-        else
-            painter.drawPolyline(points.data(), static_cast<int>(count));
+        painter.drawPolyline(points.data(), static_cast<int>(count));
     });
-    // The crosses a few thousand at a time: a list of them all would take
-    // as much memory again as the marks.
-    painter.setPen(QPen(kMarkColour, 0));
-    QVector<QLineF> crosses;
+    painter.drawLines(segments);
     for (std::size_t i = 0; i < geometry.Marks(); ++i) {
         const QPointF at = ToScreen(geometry.MarkX(i), geometry.MarkY(i));
-        if (at.x() < -2 || at.y() < -2 || at.x() > w + 2 || at.y() > h + 2) continue;
-        crosses.append(QLineF(at.x() - 2, at.y(), at.x() + 2, at.y()));
-        crosses.append(QLineF(at.x(), at.y() - 2, at.x(), at.y() + 2));
-        if (crosses.size() >= 4096) {
-            painter.drawLines(crosses);
-            crosses.clear();
+        if (at.x() < -3 || at.y() < -3 || at.x() > w + 3 || at.y() > h + 3) continue;
+        for (int k = -2; k <= 2; ++k) {
+            pixel(at.x() + k, at.y(), markColour);
+            pixel(at.x(), at.y() + k, markColour);
         }
     }
-    painter.drawLines(crosses);
 }
 
 void PreviewPlot::PaintLabels(QPainter& painter, const std::vector<std::size_t>& inView) {
