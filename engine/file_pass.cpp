@@ -119,14 +119,19 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     if (options.alignGroupCodes) aligner.emplace(text);
     ByteSource& source = aligner ? static_cast<ByteSource&>(*aligner) : text;
 
-    LineReader reader(source);
     // The drawing's geometry for a preview: every line the pass reads is
-    // shown to the collector as well.
+    // shown to the collector as well, on the reader's own thread. The
+    // collector outlives the reader, whose thread may still be feeding it.
     std::unique_ptr<GeometryCollector> geometry;
-    if (DrawingGeometry* target = observer != nullptr ? observer->GeometryTarget() : nullptr) {
+    if (DrawingGeometry* target = observer != nullptr ? observer->GeometryTarget() : nullptr)
         geometry = GeometryCollector::Create(*target, source.Size());
-        reader.SetTap(geometry.get());
-    }
+    LineReader reader(source);
+    reader.SetTap(geometry.get());
+    const auto finishGeometry = [&] {
+        if (!geometry) return;
+        reader.StopReadingAhead();
+        geometry->Finish();
+    };
     DxfCursor cursor(reader);
     // The options beyond the record: every one off reads as ever.
     std::optional<ExtendedReading> extended;
@@ -140,7 +145,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
                                    ? extended->tables.ReadToEntities(cursor, extended->KeepBlocks())
                                    : cursor.SkipToEntities();
     if (!entitiesFound) {
-        if (geometry) geometry->Finish();
+        finishGeometry();
         report_.emplace_back(kNoEntitiesWarning);
         return;
     }
@@ -157,7 +162,7 @@ void FilePass::Run(ByteSource& file, FileSink* sink, PointObserver* observer) {
     EntityCensus census;
     try {
         MainLoop(cursor, entities, census, source.Size());
-        if (geometry) geometry->Finish();
+        finishGeometry();
         // The points that wait for their labels go out now, with them.
         points.FinishLabels();
     } catch (DrawingError& e) {

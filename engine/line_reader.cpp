@@ -76,8 +76,6 @@ void LineReader::Take(Batch& batch) {
     next_ = 0;
     base_ = batch.base;
     batchEnd_ = batch.end;
-    if (tap_ != nullptr)
-        for (const Line& line : batch.lines) tap_->Line({data_ + line.begin, line.length});
 }
 
 bool LineReader::Fill(Batch& batch) {
@@ -139,6 +137,8 @@ bool LineReader::Fill(Batch& batch) {
     batch.end = start;
     carry_.assign(data + start, batch.last ? 0 : size - start);
     carryBase_ = batch.base + start;
+    if (tap_ != nullptr)
+        for (const Line& line : batch.lines) tap_->Line({data + line.begin, line.length});
     return !batch.last;
 }
 

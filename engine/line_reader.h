@@ -59,11 +59,16 @@ class LineReader {
         return {data_ + line.begin, line.length};
     }
 
-    // Every line Next returns is shown to `tap` as well, a batch at a time
-    // when the reader comes to the batch, before Next returns its first
-    // line; null: to none. Set before the first read. A line costs nothing
-    // more without one.
+    // Every line Next returns is shown to `tap` as well, in order, a batch
+    // at a time as the batch is read, on the thread that reads ahead: the
+    // tap's work runs beside the caller's. It may see the lines of a batch
+    // or two beyond the last the caller takes. Null: to none. Set before the
+    // first read, and StopReadingAhead() before the tap's results are used
+    // or the tap goes. A line costs nothing more without one.
     void SetTap(LineTap* tap) { tap_ = tap; }
+    // No batch is read ahead after this returns (nor shown to the tap); Next
+    // is not to be called again.
+    void StopReadingAhead() { batches_.Stop(); }
 
     // The kind of the line Next returned last.
     LineKind Kind() const { return kind_; }

@@ -427,6 +427,10 @@ bool IsNumberText(std::string_view text) {
 std::optional<double> NumberValue(std::string_view text) {
     DecimalText d;
     if (!ParseDecimalText(text, d)) return std::nullopt;
+    return NumberValue(text, d);
+}
+
+std::optional<double> NumberValue(std::string_view text, const DecimalText& d) {
     // Up to 15 digits and a power of ten up to 10^22 are both exact doubles:
     // one multiplication or division of them rounds correctly, as from_chars
     // does. Nearly every coordinate of a drawing is read this way.

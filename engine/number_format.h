@@ -76,6 +76,8 @@ bool IsNumberText(std::string_view text);
 // The value of a text IsNumberText accepts, as a double (for computing with
 // it, not for writing it); empty for any other text.
 std::optional<double> NumberValue(std::string_view text);
+// The same, for a text ParseDecimalText has already split into `parsed`.
+std::optional<double> NumberValue(std::string_view text, const DecimalText& parsed);
 
 // A double as the shortest text that reads back as the same value, in the
 // form the data lines accept ("12.5", "1e+20").

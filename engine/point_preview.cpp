@@ -42,7 +42,7 @@ constexpr std::uint8_t kTypeNameKept = 63;
 bool ExactValue(std::string_view text, double& value) {
     DecimalText d;
     if (!ParseDecimalText(text, d) || d.count > 15) return false;
-    const std::optional<double> v = NumberValue(text);
+    const std::optional<double> v = NumberValue(text, d);
     if (!v || !std::isfinite(*v)) return false;
     value = *v;
     return true;
@@ -359,7 +359,7 @@ std::vector<std::pair<std::string, std::string>> PointPreview::NamedFields(
     return fields;
 }
 
-void PointPreview::CountCoincident() {
+std::size_t PointPreview::CountCoincident(const std::atomic<bool>* stop) const {
     // The places sorted by a hash of X and Y and their runs counted, an
     // eighth of the hashes at a time: the points are held already and this
     // must not hold as much again. Places of one hash are compared exactly,
@@ -376,20 +376,23 @@ void PointPreview::CountCoincident() {
         return h ^ (h >> 29);
     };
     constexpr int kPartitionBits = 3;
+    // Each point's eighth, worked out once.
+    std::vector<std::uint8_t> part(points_.size());
+    for (std::size_t i = 0; i < points_.size(); ++i)
+        part[i] = static_cast<std::uint8_t>(hash(points_[i]) >> (64 - kPartitionBits));
     struct Place {
         std::uint64_t hash;
         std::uint32_t point;
     };
     std::vector<Place> places;
     places.reserve((points_.size() >> kPartitionBits) + (points_.size() >> (kPartitionBits + 2)));
-    coincident_ = 0;
-    for (std::uint64_t part = 0; part < (1u << kPartitionBits); ++part) {
+    std::size_t coincident = 0;
+    for (std::uint8_t eighth = 0; eighth < (1u << kPartitionBits); ++eighth) {
+        if (stop != nullptr && stop->load(std::memory_order_relaxed)) return 0;
         places.clear();
-        for (std::size_t i = 0; i < points_.size(); ++i) {
-            const std::uint64_t h = hash(points_[i]);
-            if (h >> (64 - kPartitionBits) == part)
-                places.push_back({h, static_cast<std::uint32_t>(i)});
-        }
+        for (std::size_t i = 0; i < points_.size(); ++i)
+            if (part[i] == eighth)
+                places.push_back({hash(points_[i]), static_cast<std::uint32_t>(i)});
         std::sort(places.begin(), places.end(),
                   [](const Place& a, const Place& b) { return a.hash < b.hash; });
         for (std::size_t i = 0; i < places.size();) {
@@ -406,12 +409,13 @@ void PointPreview::CountCoincident() {
             for (std::size_t k = i; k < j;) {
                 std::size_t m = k + 1;
                 while (m < j && place(places[m]) == place(places[k])) ++m;
-                if (m - k > 1) coincident_ += m - k;
+                if (m - k > 1) coincident += m - k;
                 k = m;
             }
             i = j;
         }
     }
+    return coincident;
 }
 
 std::string PointPreview::Summary() const {

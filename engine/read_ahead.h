@@ -26,7 +26,11 @@ class ReadAhead {
     explicit ReadAhead(std::function<bool(Slot&)> fill) : fill_(std::move(fill)) {}
 
     // Stops the producer, also when the consumer stops early.
-    ~ReadAhead() {
+    ~ReadAhead() { Stop(); }
+
+    // Stops the producer and waits for it: no slot is filled after this
+    // returns, and Next is not to be called again.
+    void Stop() {
         if (!thread_.joinable()) return;
         {
             std::lock_guard lock(mutex_);

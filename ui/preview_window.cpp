@@ -628,9 +628,16 @@ void PreviewWindow::PlaceBeside(const QWidget& main) {
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {
-    // A closed window needs no picture: the conversion under way ends.
+    // A closed window needs no picture: the conversion under way ends, and
+    // what it would still have said is dropped (opening again converts anew).
     cancelled_->store(true);
     JoinWorker();
+    if (converting_) {
+        ++run_;
+        converting_ = false;
+        progress_->hide();
+        cancel_->setEnabled(false);
+    }
     QWidget::closeEvent(event);
 }
 
@@ -661,6 +668,8 @@ void PreviewWindow::Refresh() {
     JoinWorker();
     cancelled_ = std::make_shared<std::atomic<bool>>(false);
     position_->store(0);
+    converting_ = true;
+    coincident_.reset();
     const std::uint64_t run = ++run_;
 
     seenSettings_ = main_.Config().settings;
@@ -695,8 +704,6 @@ void PreviewWindow::Refresh() {
             if (!PreviewDrawing(path, settings, names, host, options, *result->preview,
                                 &result->section, &result->counters))
                 result->error = QStringLiteral("Cannot open file \"%1\".").arg(FromPathBytes(path));
-            else
-                result->preview->CountCoincident();
         } catch (const PreviewCancelled&) {
             result->cancelled = true;
         } catch (const DrawingError& e) {
@@ -706,12 +713,18 @@ void PreviewWindow::Refresh() {
         }
         QMetaObject::invokeMethod(
             this, [this, run, result] { Finished(run, result); }, Qt::QueuedConnection);
+        // The picture is up; the status line's count of points at one place follows.
+        if (!result->error.isEmpty() || result->cancelled) return;
+        const std::size_t count = result->preview->CountCoincident(cancelled.get());
+        if (!cancelled->load())
+            QMetaObject::invokeMethod(
+                this, [this, run, count] { ShowCoincident(run, count); }, Qt::QueuedConnection);
     });
 }
 
 void PreviewWindow::Finished(std::uint64_t run, const std::shared_ptr<Result>& result) {
     if (run != run_) return;  // a later conversion replaced this one
-    JoinWorker();
+    converting_ = false;
     progress_->hide();
     cancel_->setEnabled(false);
     const QString name = QFileInfo(path_).fileName();
@@ -800,6 +813,12 @@ void PreviewWindow::ShowLegend(const Result& result) {
                             legend_);
 }
 
+void PreviewWindow::ShowCoincident(std::uint64_t run, std::size_t count) {
+    if (run != run_) return;
+    coincident_ = count;
+    ShowStatus();
+}
+
 void PreviewWindow::LegendClicked(QListWidgetItem* item) {
     if (item->data(kGeometryRole).isValid()) {
         const bool shown = !plot_->GeometryShown();
@@ -830,8 +849,8 @@ void PreviewWindow::ShowStatus() {
     const PointPreview* preview = plot_->Preview();
     if (preview == nullptr) return;
     QString text = FromPathBytes(preview->Summary());
-    if (preview->Coincident() > 0)
-        text += QStringLiteral("  (%1 at the place of another)").arg(preview->Coincident());
+    if (coincident_.value_or(0) > 0)
+        text += QStringLiteral("  (%1 at the place of another)").arg(*coincident_);
     const std::int64_t a = plot_->PickA(), b = plot_->PickB();
     const auto number = [&](std::int64_t i) {
         const std::string label = preview->Label(static_cast<std::size_t>(i), false);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -136,7 +137,7 @@ class PreviewWindow : public QWidget {
     void ShowDrawing(const QString& path);
     void Refresh();
     void Cancel();
-    bool Converting() const { return worker_.joinable(); }
+    bool Converting() const { return converting_; }
     PreviewPlot* Plot() const { return plot_; }
 
     // Wholly on the screen that shows `main`: beside it where there is room.
@@ -149,6 +150,8 @@ class PreviewWindow : public QWidget {
   private:
     struct Result;
     void Finished(std::uint64_t run, const std::shared_ptr<Result>& result);
+    // The count of points at the place of another, worked out after the picture.
+    void ShowCoincident(std::uint64_t run, std::size_t count);
     void JoinWorker();
     // Refreshes when the settings, the lists or the reading options changed.
     void FollowMainWindow();
@@ -175,6 +178,8 @@ class PreviewWindow : public QWidget {
     QTimer* follow_;
 
     std::thread worker_;
+    bool converting_ = false;
+    std::optional<std::size_t> coincident_;
     std::shared_ptr<std::atomic<bool>> cancelled_;
     std::shared_ptr<std::atomic<int>> position_;
     std::uint64_t run_ = 0;

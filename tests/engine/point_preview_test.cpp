@@ -87,6 +87,14 @@ void HoldPreviewAgainst(const std::string& profile, const std::string& configura
         std::int64_t counted = 0;
         for (const PreviewType& type : preview.Types()) counted += type.count;
         EXPECT_EQ(counted, static_cast<std::int64_t>(preview.Points().size()));
+        // The points at the place of another, as a plain count of places finds them.
+        std::map<std::pair<double, double>, std::size_t> places;
+        for (const PreviewPoint& q : preview.Points())
+            ++places[{q.x == 0 ? 0 : q.x, q.y == 0 ? 0 : q.y}];
+        std::size_t coincident = 0;
+        for (const auto& place : places)
+            if (place.second > 1) coincident += place.second;
+        EXPECT_EQ(preview.CountCoincident(), coincident);
         // The picture with the drawing behind the points stays small.
         EXPECT_LE(PreviewSvg(preview, name).size(), kSvgGeometryBytes + 1'000'000);
     }

@@ -151,12 +151,20 @@ class PreviewWindowTest : public QObject {
         const QByteArray line =
             "  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n500\r\n 20\r\n200\r\n 30\r\n1\r\n"
             " 11\r\n520\r\n 21\r\n210\r\n 31\r\n1\r\n";
-        WriteAll(h.Work() + "/site.dxf", head + circle + line + tail);
+        // A second line on from the first one's end: two points at one place.
+        const QByteArray onward =
+            "  0\r\nLINE\r\n  8\r\n0\r\n 10\r\n520\r\n 20\r\n210\r\n 30\r\n1\r\n"
+            " 11\r\n530\r\n 21\r\n200\r\n 31\r\n1\r\n";
+        WriteAll(h.Work() + "/site.dxf", head + circle + line + onward + tail);
         OpenPreview(h.Form(), h.Work() + "/site.dxf");
         auto* window = h.Form().findChild<PreviewWindow*>(QStringLiteral("PreviewWindow"));
         QTRY_VERIFY(!window->Converting());
         PreviewPlot* plot = window->Plot();
-        QCOMPARE(plot->Preview()->Points().size(), 2u);  // the line's ends
+        QCOMPARE(plot->Preview()->Points().size(), 4u);  // the lines' ends
+        // The count of points at one place follows the picture.
+        QTRY_VERIFY(window->findChild<QLabel*>("PreviewStatus")
+                        ->text()
+                        .endsWith("  (2 at the place of another)"));
         const auto grey = [&](const QImage& image, QPointF at) {
             // The pixel the curve passes through, or one beside it.
             for (int dx = -1; dx <= 1; ++dx)
@@ -170,7 +178,7 @@ class PreviewWindowTest : public QObject {
             const QPointF on = plot->ToScreen(510 + 4 * std::cos(angle), 205 + 4 * std::sin(angle));
             QVERIFY2(grey(picture, on), qPrintable(QString::number(angle)));
         }
-        QVERIFY(grey(picture, plot->ToScreen(505, 202.5)));  // on the line, between its points
+        QVERIFY(grey(picture, plot->ToScreen(505, 202.5)));   // on the line, between its points
         QVERIFY(!grey(picture, plot->ToScreen(510, 207.5)));  // inside the circle
 
         auto* legend = window->findChild<QListWidget*>("PreviewLegend");
@@ -179,7 +187,7 @@ class PreviewWindowTest : public QObject {
         QVERIFY(drawing);
         QCOMPARE(
             drawing->text(),
-            QStringLiteral("Drawing behind the points:\n1 lines, 1 curves,\n0 texts and blocks"));
+            QStringLiteral("Drawing behind the points:\n2 lines, 1 curves,\n0 texts and blocks"));
         legend->itemClicked(drawing);
         QVERIFY(!plot->GeometryShown());
         QVERIFY(!grey(plot->grab().toImage(), plot->ToScreen(505, 202.5)));
