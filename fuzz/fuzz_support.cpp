@@ -99,13 +99,15 @@ std::string ReadBack(int fd) {
 void CheckGeometry(std::string_view drawing) {
     DrawingGeometry g;
     MemorySource source(drawing);
-    LineReader reader(source);
+    // The collector outlives the reader, whose thread feeds it.
     const auto collector = GeometryCollector::Create(g, drawing.size());
+    LineReader reader(source);
     reader.SetTap(collector.get());
     try {
         while (!reader.AtEnd()) reader.Next();
     } catch (const KorvelError&) {
     }
+    reader.StopReadingAhead();
     collector->Finish();
     if (g.Vertices() + g.Marks() > DrawingGeometry::kMostVertices) Fail("geometry over its cap");
     if (g.types.size() != g.Polylines() || g.anchors.size() != 2 * g.Polylines() ||
