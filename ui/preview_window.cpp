@@ -125,6 +125,8 @@ PreviewPlot::PreviewPlot(QWidget* parent) : QWidget(parent) {
 
 void PreviewPlot::SetPreview(std::shared_ptr<const PointPreview> preview) {
     preview_ = std::move(preview);
+    // Drawn again for the new preview, even one made where the old one was.
+    background_ = QImage();
     pickA_ = pickB_ = -1;
     // A refresh keeps the view the user chose; a first picture is fitted,
     // and so is every one while the user has not moved the view.
