@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -16,6 +15,7 @@
 #include "engine/block_transform.h"
 #include "engine/drawing_tables.h"
 #include "engine/number_format.h"
+#include "settings/blanks.h"
 
 namespace korvel {
 
@@ -60,15 +60,11 @@ constexpr int kMostDegree = 31;
 // Halvings of a knot span of a spline at most: 256 chords.
 constexpr int kMostHalvings = 8;
 
-bool Blank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // A group code line: blanks, an optional minus, up to nine digits, blanks.
 int CodeOf(std::string_view line) {
     std::size_t i = 0;
     const std::size_t n = line.size();
-    while (i < n && Blank(line[i])) ++i;
+    while (i < n && IsBlank(line[i])) ++i;
     const bool negative = i < n && line[i] == '-';
     if (negative) ++i;
     const std::size_t first = i;
@@ -76,32 +72,19 @@ int CodeOf(std::string_view line) {
     while (i < n && i - first < 9 && line[i] >= '0' && line[i] <= '9')
         code = code * 10 + (line[i++] - '0');
     if (i == first) return kNoCode;
-    while (i < n && Blank(line[i])) ++i;
+    while (i < n && IsBlank(line[i])) ++i;
     if (i != n) return kNoCode;
     return negative ? -code : code;
 }
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && Blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && Blank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-// A value that is no number counts as 0, as a missing group would.
-// The plain form quickly; any other the way the data lines read it.
+// A value that is no number counts as 0, as a missing group would; a
+// number is read as the data lines read it.
 double Number(std::string_view text) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    while (first < last && Blank(*first)) ++first;
-    while (last > first && Blank(last[-1])) --last;
-    double value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error == std::errc() && end == last && first < last && *first != '+') return value;
-    return NumberValue(text).value_or(0.0);
+    return NumberValue(TrimBlanks(text)).value_or(0.0);
 }
 
 int Integer(std::string_view text) {
-    return ParseIntegerText(Trimmed(text)).value_or(0);
+    return ParseIntegerText(TrimBlanks(text)).value_or(0);
 }
 
 Vec3 Cross(Vec3 a, Vec3 b) {
@@ -299,7 +282,7 @@ class Collector final : public GeometryCollector {
         }
         codeNext_ = true;
         if (code_ == 0)
-            Record(Trimmed(line));
+            Record(TrimBlanks(line));
         else if (reading_)
             Group(code_, line);
     }
@@ -484,7 +467,7 @@ bool Append(std::vector<T>& list, const T& value, bool& truncated) {
 void Collector::Group(int code, std::string_view value) {
     if (sectionNameNext_) {
         if (code == 2) {
-            const std::string_view section = Trimmed(value);
+            const std::string_view section = TrimBlanks(value);
             section_ = section == "BLOCKS"     ? Section::Blocks
                        : section == "ENTITIES" ? Section::Entities
                                                : Section::Other;
