@@ -190,7 +190,7 @@ void PointPreview::Point(const EntityValues& values, std::string_view /*line*/,
     // Points come entity by entity, most often on the layer of the one before.
     const std::string_view layer = values.Layer;
     if (layers_.empty() || lastLayer_ == kLayerKept || layers_[lastLayer_] != layer) {
-        const auto known = layerIndex_.find(std::string(layer));
+        const auto known = layerIndex_.find(layer);
         if (known != layerIndex_.end()) {
             lastLayer_ = known->second;
         } else if (layers_.size() < kLayerKept) {

@@ -169,7 +169,14 @@ class PointPreview final : public PointObserver {
     std::string texts_;
     PreviewExtent extent_;
     std::vector<std::string> layers_;
-    std::unordered_map<std::string, std::uint16_t> layerIndex_;
+    // Looked up by the layer's text as the pass hands it, without a copy.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::uint16_t, TextHash, std::equal_to<>> layerIndex_;
     std::vector<std::string> fieldNames_;
     std::uint16_t lastLayer_ = 0;
     bool withGeometry_ = false;
