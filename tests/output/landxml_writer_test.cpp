@@ -9,28 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "point_records.h"
 #include "support/test_support.h"
 
 namespace korvel {
 namespace {
 
-struct Point {
-    std::string number, code;
-    bool hasNumber = true, hasCode = true;
-    std::string x, y, z;
-};
-
-void Write(RecordSink& sink, const Point& p) {
-    PointRecord r;
-    r.number = p.number;
-    r.code = p.code;
-    r.hasNumber = p.hasNumber;
-    r.hasCode = p.hasCode;
-    r.x = p.x;
-    r.y = p.y;
-    r.z = p.z;
-    sink.Record(r);
-}
+using test::Point;
+using test::Write;
 
 // Checks the frame of the document and returns its CgPoints.
 pugi::xml_node CgPointsOf(const pugi::xml_document& doc) {
